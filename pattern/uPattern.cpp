@@ -1,0 +1,52 @@
+#include "pattern/uPattern.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+
+namespace {
+
+template <typename Table, typename Value>
+int IndexOr(const Table& table, Value value, int fallback) {
+  const auto it = std::find(table.begin(), table.end(), value);
+  return it == table.end() ? fallback : static_cast<int>(it - table.begin());
+}
+
+}  // namespace
+
+TNote DefaultNote(std::uint16_t offset) {
+  TNote note;
+  note.offset = offset;
+  return note;
+}
+
+TNotes DefaultNotes(int tsCount) {
+  TNotes notes;
+  for (int k = 0; k < tsCount; ++k)
+    notes.push_back(DefaultNote(static_cast<std::uint16_t>(SixteenthsPerBeat * k)));
+  return notes;
+}
+
+bool CanAddNote(std::size_t noteCount, int tsCount) {
+  return tsCount > 0 && noteCount < 2 * static_cast<std::size_t>(tsCount);
+}
+
+int ToneIndex(float tone) { return IndexOr(ToneFreqs, tone, DefaultToneIndex); }
+
+int LengthIndex(std::uint16_t length) {
+  return IndexOr(NoteLengths, static_cast<std::int32_t>(length), DefaultLengthIndex);
+}
+
+int LoudnessIndex(float loudness) { return IndexOr(LoudnessLevels, loudness, DefaultLoudnessIndex); }
+
+int TempoFromText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size())
+    return MinTempo;
+  if (ec == std::errc::result_out_of_range) return text.front() == '-' ? MinTempo : MaxTempo;
+  return static_cast<int>(std::clamp<long long>(value, MinTempo, MaxTempo));
+}

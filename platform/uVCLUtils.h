@@ -1,0 +1,27 @@
+// Small platform utilities: the system language and the program's own folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// True when the language of the system's default locale is Japanese. Asks the system afresh
+// on every call. On Linux the system's default locale is the LANG of the system locale file
+// (not the user's environment); no file or no LANG means English.
+bool IsJapanese();
+
+// The files that name the system's default locale on Linux, in the order they are consulted.
+std::vector<std::string> SystemLocaleFiles();
+
+// IsJapanese with the locale read from the first of these files that exists.
+bool IsJapaneseIn(const std::vector<std::string>& localeFiles);
+
+// The value of LANG in the text of a locale file ("LANG=ja_JP.UTF-8", quoted or not),
+// or an empty text when the file sets none.
+std::string LangFromLocaleFile(std::string_view text);
+
+// The two-letter language code of a locale name: "ja" for "ja_JP.UTF-8", "en" for "en_US".
+std::string LanguageOfLocale(std::string_view locale);
+
+// The folder that holds the program file, with no trailing separator.
+std::string ProgramFolder();

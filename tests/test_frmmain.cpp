@@ -1,0 +1,474 @@
+// The main window, offscreen, driven with real mouse and key events.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "frmmain_access.h"
+#include "pattern/uMeasureGeometry.h"
+
+namespace {
+
+constexpr TColor Accent = RGBColor(0, 120, 212);
+
+class FrmMain : public testing::Test {
+ protected:
+  void SetUp() override { Open(TFrmMainEnv{[] { return false; }}); }
+
+  void Open(TFrmMainEnv env) {
+    frm = std::make_unique<TFrmMain>(std::move(env));
+    a = std::make_unique<TFrmMainAccess>(*frm);
+    frm->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
+  }
+
+  // Mouse events go to the window, so Qt routes them as it routes real ones: to the widget
+  // under the pointer, and during a press to the widget that got it.
+  QPoint InWindow(int x, int y) { return a->Image1()->mapTo(frm.get(), QPoint(x, y)); }
+  void Press(int x, int y) { QTest::mousePress(frm->windowHandle(), Qt::LeftButton, {}, InWindow(x, y)); }
+  void MoveTo(int x, int y) { QTest::mouseMove(frm->windowHandle(), InWindow(x, y)); }
+  void Release(int x, int y) { QTest::mouseRelease(frm->windowHandle(), Qt::LeftButton, {}, InWindow(x, y)); }
+  void Click(int x, int y) {
+    Press(x, y);
+    Release(x, y);
+  }
+
+  // What the user's choice in a drop-down list does: select the item, then report it.
+  static void Pick(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+  }
+
+  TMeasureGeometry Geometry() { return MeasureGeometry(a->Image1()->width(), a->Image1()->height(), a->TSCount()); }
+  int NoteX(int offset) { return SixteenthX(Geometry().c, offset); }
+  int Middle() { return Geometry().m; }
+  void ClickNote(int index) { Click(NoteX(a->Notes().at(index).offset), Middle()); }
+  QRgb Pixel(int x, int y) { return a->Image1()->Picture().pixel(x, y) & 0xFFFFFF; }
+  static QRgb Rgb(TColor c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)) & 0xFFFFFF; }
+
+  void ExpectEditorEnabled(bool enabled) {
+    for (QWidget* w : {static_cast<QWidget*>(a->cbType()), static_cast<QWidget*>(a->cbTone()),
+                       static_cast<QWidget*>(a->cbLength()), static_cast<QWidget*>(a->cbLoudness()),
+                       static_cast<QWidget*>(a->btNoteDelete())})
+      EXPECT_EQ(w->isEnabled(), enabled) << w->metaObject()->className();
+  }
+  void ExpectEditorShows(int type, int tone, int length, int loudness) {
+    EXPECT_EQ(a->cbType()->currentIndex(), type);
+    EXPECT_EQ(a->cbTone()->currentIndex(), tone);
+    EXPECT_EQ(a->cbLength()->currentIndex(), length);
+    EXPECT_EQ(a->cbLoudness()->currentIndex(), loudness);
+  }
+
+  std::unique_ptr<TFrmMain> frm;
+  std::unique_ptr<TFrmMainAccess> a;
+};
+
+QStringList Items(QComboBox* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+  return items;
+}
+
+TEST_F(FrmMain, StateAfterStartUp) {
+  EXPECT_EQ(frm->windowTitle(), "TAKTOLA- Sports Metronome");
+  EXPECT_EQ(a->cbTimeS()->currentText(), "4/4");
+  EXPECT_EQ(a->seTempo()->text(), "120");
+  EXPECT_EQ(a->TSCount(), 4);
+  EXPECT_EQ(a->TPCount(), 120);
+  EXPECT_EQ(a->Notes(), DefaultNotes(4));
+  EXPECT_EQ(a->NotesIndex(), -1);
+  EXPECT_FALSE(a->mf());
+  EXPECT_FALSE(a->Playing());
+  ExpectEditorEnabled(false);
+  EXPECT_TRUE(a->BtNoteAdd()->isEnabled());
+
+  EXPECT_EQ(Items(a->cbNotesList()), QStringList{""});
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), -1);
+  EXPECT_EQ(Items(a->cbTimeS()), (QStringList{"3/4", "4/4", "6/4", "8/4"}));
+  EXPECT_EQ(Items(a->cbType()), (QStringList{"Sine Wave", "One", "Two", "Three", "Four", "Zero(JA)", "One(JA)",
+                                             "Two(JA)", "Three(JA)", "Four(JA)"}));
+  EXPECT_EQ(Items(a->cbTone()).size(), 15);
+  EXPECT_EQ(Items(a->cbTone()).front(), "C4");
+  EXPECT_EQ(Items(a->cbTone()).back(), "C6");
+  EXPECT_EQ(Items(a->cbLength()), (QStringList{"Short", "Long"}));
+  EXPECT_EQ(Items(a->cbLoudness()), (QStringList{"Loud", "Normal", "Soft", "None"}));
+  EXPECT_EQ(a->seTempo()->minimum(), 60);
+  EXPECT_EQ(a->seTempo()->maximum(), 240);
+  EXPECT_EQ(a->seTempo()->findChild<QLineEdit*>()->maxLength(), 3);
+
+  EXPECT_EQ(a->FGColor(), clBlack);
+  EXPECT_EQ(a->BGColor(), clWhite);
+  EXPECT_EQ(a->AcColor(), Accent);
+
+  // The view shows four sounding notes, one per beat, none selected.
+  ASSERT_EQ(a->Image1()->Picture().deviceIndependentSize().toSize(), a->Image1()->size());
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(Pixel(NoteX(16 * k), Middle()), Rgb(Accent)) << k;
+    EXPECT_EQ(Pixel(NoteX(16 * k), Middle() - 10), Rgb(Accent)) << k;  // thin outline
+  }
+}
+
+TEST_F(FrmMain, LayoutAtStartUp) {
+  // Sizes and the minimum are outer sizes, frame included. The designed height is
+  // shortened by 60, which the minimum of 318 lifts again; the width starts at the minimum.
+  const QSize frame = frm->frameGeometry().size() - frm->size();
+  EXPECT_EQ(a->bHeight(), 322 + frame.height());
+  EXPECT_EQ(frm->minimumSize() + frame, QSize(636, 318));
+  EXPECT_EQ(frm->frameGeometry().size(), QSize(636, 318));
+
+  const int w = frm->width(), h = frm->height(), left = w - 2 - 169, inner = h - 2;
+  EXPECT_EQ(a->PanelClient()->geometry(), QRect(0, 0, w, h));
+  EXPECT_EQ(a->PanelNote()->geometry(), QRect(1 + left, 1, 169, inner));
+  EXPECT_EQ(a->PanelLeft()->geometry(), QRect(1, 1, left, inner));
+  EXPECT_EQ(a->PanelTop()->geometry(), QRect(0, 0, left, 45));
+  EXPECT_EQ(a->PanelBottom()->geometry(), QRect(0, inner - 45, left, 45));
+  EXPECT_EQ(a->Image1()->geometry(), QRect(0, 45, left, inner - 90));
+
+  EXPECT_EQ(a->cbNotesList()->geometry(), QRect(8, 12, 142, 23));
+  EXPECT_EQ(a->btItemAdd()->geometry(), QRect(150, 11, 25, 25));
+  EXPECT_EQ(a->cbTimeS()->geometry(), QRect(286, 12, 59, 23));
+  EXPECT_EQ(a->seTempo()->geometry(), QRect(397, 12, 57, 24));
+  EXPECT_EQ(a->btStart()->geometry(), QRect(8, 12, 75, 25));
+  EXPECT_EQ(a->btStop()->geometry(), QRect(93, 12, 75, 25));
+  EXPECT_EQ(a->BtNoteAdd()->geometry(), QRect(left - 81, 12, 75, 25));  // right-anchored
+  EXPECT_EQ(a->cbLoudness()->geometry(), QRect(80, 125, 78, 23));
+  EXPECT_EQ(a->btNoteDelete()->geometry(), QRect(16, 180, 100, 25));
+  EXPECT_EQ(a->btAbout()->geometry(), QRect(133, inner - 98, 25, 25));  // bottom-anchored
+  for (QLabel* label : {a->LabelBPM(), a->LabelType(), a->LabelNote(), a->LabelLength(), a->LabelLoudness()})
+    EXPECT_EQ(label->x(), label == a->LabelBPM() ? 362 : 16);
+
+  EXPECT_EQ(a->btStart()->iconSize(), QSize(20, 20));
+  EXPECT_FALSE(a->btItemAdd()->icon().isNull());
+  EXPECT_TRUE(a->btItemAdd()->text().isEmpty());
+  EXPECT_TRUE(a->btAbout()->text().isEmpty());
+}
+
+TEST_F(FrmMain, TabOrder) {
+  ClickNote(0);  // enables the editor, whose controls take part
+  QWidget* expected[] = {a->btStart(), a->BtNoteAdd(), a->btStop(),     a->cbTimeS(),
+                         a->seTempo(), a->btItemAdd(), a->cbNotesList(), a->cbTone(),
+                         a->cbLength(), a->cbLoudness(), a->btNoteDelete(), a->cbType(), a->btAbout()};
+  frm->activateWindow();
+  a->btStart()->setFocus(Qt::TabFocusReason);
+  for (std::size_t i = 1; i < std::size(expected); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == expected[i] || focus->focusProxy() == expected[i] || focus->parentWidget() == expected[i])
+        << i << " " << focus->metaObject()->className();
+  }
+}
+
+TEST_F(FrmMain, WideningGrowsTheLeftPart) {
+  const QRect tsBefore = a->cbTimeS()->geometry();
+  frm->resize(900, 500);
+  QApplication::processEvents();
+  ASSERT_EQ(frm->size(), QSize(900, 500));
+  EXPECT_EQ(a->PanelNote()->geometry(), QRect(900 - 1 - 169, 1, 169, 498));
+  EXPECT_EQ(a->Image1()->size(), QSize(900 - 2 - 169, 498 - 90));
+  EXPECT_EQ(a->PanelTop()->width(), 729);
+  EXPECT_EQ(a->PanelBottom()->width(), 729);
+  EXPECT_EQ(a->BtNoteAdd()->geometry(), QRect(729 - 81, 12, 75, 25));
+  EXPECT_EQ(a->btAbout()->geometry(), QRect(133, 498 - 98, 25, 25));
+  EXPECT_EQ(a->cbTimeS()->geometry(), tsBefore);
+  EXPECT_EQ(a->btStop()->geometry(), QRect(93, 12, 75, 25));
+  // The view was repainted at its new size: the last tick now sits at c * 5.
+  ASSERT_EQ(a->Image1()->Picture().deviceIndependentSize().toSize(), QSize(729, 408));
+  EXPECT_EQ(Pixel(5 * (729 / 6), 204 - 15), Rgb(clBlack));
+
+  frm->resize(100, 100);
+  QApplication::processEvents();
+  EXPECT_EQ(frm->frameGeometry().size(), QSize(636, 318));
+}
+
+TEST_F(FrmMain, PickingATimeSignatureResetsThePattern) {
+  Pick(a->cbTimeS(), 3);  // 8/4
+  EXPECT_EQ(a->TSCount(), 8);
+  EXPECT_EQ(a->Notes(), DefaultNotes(8));
+  ClickNote(6);
+  ASSERT_EQ(a->NotesIndex(), 6);
+  ExpectEditorEnabled(true);
+
+  Pick(a->cbTimeS(), 0);  // 3/4
+  EXPECT_EQ(a->TSCount(), 3);
+  EXPECT_EQ(a->Notes(), DefaultNotes(3));
+  EXPECT_EQ(a->NotesIndex(), -1);
+  ExpectEditorEnabled(false);
+  EXPECT_EQ(a->TPCount(), 120);
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), -1);
+  // Redrawn with three beats and no thick outline.
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(Pixel(NoteX(16 * k), Middle() - 10), Rgb(Accent)) << k;
+  EXPECT_EQ(Pixel(NoteX(48), Middle() - 10), Rgb(clBlack));
+}
+
+TEST_F(FrmMain, OnlyTheUsersChoiceRunsAListHandler) {
+  a->cbTimeS()->setCurrentIndex(3);  // from code: nothing happens
+  EXPECT_EQ(a->TSCount(), 4);
+  EXPECT_EQ(a->Notes().size(), 4u);
+
+  a->cbTimeS()->setCurrentIndex(1);
+  a->cbTimeS()->setFocus();
+  QTest::keyClick(a->cbTimeS(), Qt::Key_Down);  // the user picks 6/4 with the keyboard
+  EXPECT_EQ(a->cbTimeS()->currentText(), "6/4");
+  EXPECT_EQ(a->TSCount(), 6);
+  EXPECT_EQ(a->Notes(), DefaultNotes(6));
+}
+
+TEST_F(FrmMain, PressAndReleaseOnANoteSelectsIt) {
+  a->cbNotesList()->addItem("Run");
+  a->cbNotesList()->setCurrentIndex(1);
+  Press(NoteX(16) + 5, Middle() - 5);
+  EXPECT_TRUE(a->mf());
+  EXPECT_EQ(a->NotesIndex(), 1);
+  ExpectEditorEnabled(false);  // the editor follows at the release
+  Release(NoteX(16) + 5, Middle() - 5);
+  EXPECT_FALSE(a->mf());
+  EXPECT_EQ(a->NotesIndex(), 1);
+  EXPECT_EQ(a->Notes(), DefaultNotes(4));
+  ExpectEditorEnabled(true);
+  ExpectEditorShows(0, 5, 0, 1);
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 1);
+  EXPECT_EQ(Pixel(NoteX(16), Middle() - 10), Rgb(clBlack));  // thick outline
+}
+
+TEST_F(FrmMain, PressOnEmptySpaceClearsTheEditor) {
+  ClickNote(2);
+  ASSERT_EQ(a->NotesIndex(), 2);
+  Click(5, 5);
+  EXPECT_EQ(a->NotesIndex(), -1);
+  ExpectEditorEnabled(false);
+  ExpectEditorShows(-1, -1, -1, -1);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(Pixel(NoteX(16 * k), Middle() - 10), Rgb(Accent)) << k;
+}
+
+TEST_F(FrmMain, DragFollowsThePointerAndStaysInTheMeasure) {
+  a->cbNotesList()->addItem("Run");
+  a->cbNotesList()->setCurrentIndex(1);
+  const int c = Geometry().c;
+  Press(NoteX(16), Middle());
+  MoveTo(NoteX(16) + 1, Middle());  // still rounds to offset 16: nothing changes
+  EXPECT_EQ(a->Notes()[1].offset, 16);
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 1);
+
+  MoveTo(NoteX(40), Middle() + 40);  // the line's height does not matter
+  EXPECT_EQ(a->Notes()[1].offset, 40);
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 0);
+  EXPECT_EQ(Pixel(NoteX(40), Middle() - 10), Rgb(clBlack));  // repainted while dragging
+  EXPECT_EQ(Pixel(NoteX(16) + 5, Middle() - 5), Rgb(clWhite));
+
+  // Past the left end of the window: the image still gets the moves.
+  MoveTo(-a->Image1()->mapTo(frm.get(), QPoint(0, 0)).x() - 30, Middle());
+  EXPECT_EQ(a->Notes()[1].offset, 0);
+  MoveTo(a->Image1()->width() + 200, -100);
+  EXPECT_EQ(a->Notes()[1].offset, 64);
+  EXPECT_TRUE(a->mf());
+
+  // The release outside the image ends the drag and shows the note.
+  Release(a->Image1()->width() + 200, -100);
+  EXPECT_FALSE(a->mf());
+  EXPECT_EQ(a->Notes()[1].offset, 64);
+  EXPECT_EQ(a->NotesIndex(), 1);
+  ExpectEditorEnabled(true);
+
+  MoveTo(2 * c, Middle());  // no button held: moves do nothing
+  EXPECT_EQ(a->Notes()[1].offset, 64);
+}
+
+TEST_F(FrmMain, DragRoundsHalfSixteenthsToEven) {
+  // Image 480 wide in 3/4: c = 96.
+  frm->resize(480 + 169 + 2, frm->height());
+  QApplication::processEvents();
+  Pick(a->cbTimeS(), 0);
+  ASSERT_EQ(Geometry().c, 96);
+  Press(96, Middle());
+  MoveTo(105, Middle());  // 17.5 -> 18
+  EXPECT_EQ(a->Notes()[0].offset, 2);
+  MoveTo(99, Middle());  // 16.5 -> 16
+  EXPECT_EQ(a->Notes()[0].offset, 0);
+  Release(99, Middle());
+}
+
+TEST_F(FrmMain, OverlappingNotesSelectTheLaterOne) {
+  QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);  // note 4, at the end of the measure
+  Press(NoteX(64), Middle());
+  ASSERT_EQ(a->NotesIndex(), 4);
+  MoveTo(NoteX(48), Middle());
+  Release(NoteX(48), Middle());
+  ASSERT_EQ(a->Notes()[4].offset, 48);
+  ClickNote(3);
+  EXPECT_EQ(a->NotesIndex(), 4);
+}
+
+TEST_F(FrmMain, AddUpToTwoNotesPerBeat) {
+  a->cbNotesList()->addItem("Run");
+  a->cbNotesList()->setCurrentIndex(1);
+  for (int i = 0; i < 4; ++i) {
+    QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+    ASSERT_EQ(a->Notes().size(), 5u + i);
+    EXPECT_EQ(a->Notes().back(), DefaultNote(64));
+    EXPECT_EQ(a->NotesIndex(), 4 + i);
+  }
+  ExpectEditorEnabled(true);
+  ExpectEditorShows(0, 5, 0, 1);
+  EXPECT_EQ(Pixel(NoteX(64), Middle() - 10), Rgb(clBlack));  // drawn selected on the last tick
+
+  QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+  EXPECT_EQ(a->Notes().size(), 8u);
+  EXPECT_EQ(a->NotesIndex(), 7);
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 1);  // adding leaves the list alone
+}
+
+TEST_F(FrmMain, DeleteTheOnlyNote) {
+  while (a->Notes().size() > 1) {
+    ClickNote(0);
+    QTest::mouseClick(a->btNoteDelete(), Qt::LeftButton);
+  }
+  ASSERT_EQ(a->Notes(), TNotes{DefaultNote(48)});
+  ClickNote(0);
+  Pick(a->cbTone(), 9);
+  QTest::mouseClick(a->btNoteDelete(), Qt::LeftButton);
+  EXPECT_TRUE(a->Notes().empty());
+  EXPECT_EQ(a->NotesIndex(), -1);
+  ExpectEditorEnabled(false);
+  EXPECT_EQ(a->cbTone()->currentIndex(), 9);  // the lists keep the deleted note's values
+  // Only the line and the ticks are left.
+  EXPECT_EQ(Pixel(NoteX(48) + 5, Middle() - 5), Rgb(clWhite));
+  EXPECT_EQ(Pixel(NoteX(48), Middle() - 5), Rgb(clBlack));
+  // Delete with nothing selected does nothing; Add still works.
+  emit a->btNoteDelete()->clicked();
+  EXPECT_TRUE(a->Notes().empty());
+  QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+  EXPECT_EQ(a->Notes(), TNotes{DefaultNote(64)});
+}
+
+TEST_F(FrmMain, TypeSwitchKeepsTheSineValues) {
+  a->cbNotesList()->addItem("Run");
+  a->cbNotesList()->setCurrentIndex(1);
+  ClickNote(1);
+  Pick(a->cbTone(), 9);      // E5
+  Pick(a->cbLength(), 1);    // Long
+  Pick(a->cbLoudness(), 2);  // Soft
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 0);
+  const TNote sine = a->Notes()[1];
+  EXPECT_EQ(sine.tone, ToneFreqs[9]);
+  EXPECT_EQ(sine.length, 13);
+  EXPECT_EQ(sine.loudness, 0.3f);
+
+  Pick(a->cbType(), 2);  // "Two"
+  EXPECT_EQ(a->Notes()[1].n_type, 2);
+  EXPECT_TRUE(a->cbType()->isEnabled());
+  EXPECT_TRUE(a->btNoteDelete()->isEnabled());
+  EXPECT_FALSE(a->cbTone()->isEnabled());
+  EXPECT_FALSE(a->cbLength()->isEnabled());
+  EXPECT_FALSE(a->cbLoudness()->isEnabled());
+
+  // Selecting it again shows the voice with the sine lists disabled.
+  Click(5, 5);
+  ClickNote(1);
+  ExpectEditorShows(2, 9, 1, 2);
+  EXPECT_FALSE(a->cbTone()->isEnabled());
+
+  Pick(a->cbType(), 0);
+  TNote back = sine;
+  EXPECT_EQ(a->Notes()[1], back);
+  EXPECT_TRUE(a->cbTone()->isEnabled());
+  EXPECT_TRUE(a->cbLength()->isEnabled());
+  EXPECT_TRUE(a->cbLoudness()->isEnabled());
+  ExpectEditorShows(0, 9, 1, 2);
+}
+
+TEST_F(FrmMain, ListHandlersDoNothingWithoutASelection) {
+  a->cbNotesList()->addItem("Run");
+  a->cbNotesList()->setCurrentIndex(1);
+  for (QComboBox* list : {a->cbType(), a->cbTone(), a->cbLength(), a->cbLoudness()}) Pick(list, 1);
+  EXPECT_EQ(a->Notes(), DefaultNotes(4));
+  EXPECT_EQ(a->cbNotesList()->currentIndex(), 1);
+}
+
+TEST_F(FrmMain, SilentNoteDrawnInTheBackgroundColour) {
+  ClickNote(2);
+  EXPECT_EQ(Pixel(NoteX(32) + 5, Middle() - 5), Rgb(Accent));
+  Pick(a->cbLoudness(), 3);  // None
+  EXPECT_EQ(a->Notes()[2].loudness, 0.0f);
+  EXPECT_EQ(Pixel(NoteX(32) + 5, Middle() - 5), Rgb(clWhite));
+  // Still there to be picked and dragged.
+  Click(5, 5);
+  ClickNote(2);
+  EXPECT_EQ(a->NotesIndex(), 2);
+  ExpectEditorShows(0, 5, 0, 3);
+}
+
+TEST_F(FrmMain, NoteWithValuesOfNoListShowsTheDefaults) {
+  a->Notes()[0].tone = 500.0f;
+  a->Notes()[0].length = 7;
+  a->Notes()[0].loudness = 0.7f;
+  ClickNote(0);
+  ExpectEditorShows(0, 5, 0, 1);
+  Pick(a->cbLength(), 1);
+  EXPECT_EQ(a->Notes()[0].tone, 500.0f);  // only the changed field is stored
+  EXPECT_EQ(a->Notes()[0].loudness, 0.7f);
+  EXPECT_EQ(a->Notes()[0].length, 13);
+}
+
+TEST_F(FrmMain, TempoFieldStoresTheLimitedValue) {
+  QLineEdit* edit = a->seTempo()->findChild<QLineEdit*>();
+  edit->setText("90");
+  EXPECT_EQ(a->TPCount(), 90);
+  edit->setText("");
+  EXPECT_EQ(a->TPCount(), 60);
+  edit->setText("240");
+  EXPECT_EQ(a->TPCount(), 240);
+}
+
+// ---- Language ----------------------------------------------------------------------------
+
+class FrmMainLanguage : public FrmMain {
+ protected:
+  void SetUp() override {}
+  void OpenWithLocaleFile(const std::string& text) {
+    const auto path = std::filesystem::temp_directory_path() / "taktola-test-locale.conf";
+    std::ofstream(path, std::ios::binary) << text;
+    Open(TFrmMainEnv{[path] { return IsJapaneseIn({path.string()}); }});
+    std::filesystem::remove(path);
+  }
+  QStringList Captions() {
+    return {a->LabelTS()->text(), a->LabelBPM()->text(), a->LabelNote()->text(),
+            a->LabelLength()->text(), a->LabelLoudness()->text(), a->btStart()->text(),
+            a->btStop()->text(), a->BtNoteAdd()->text(), a->btNoteDelete()->text()};
+  }
+  void ExpectLabelsFitTheirText() {
+    for (QLabel* label : {a->LabelTS(), a->LabelBPM(), a->LabelNote(), a->LabelLength(), a->LabelLoudness()})
+      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
+    // Right edge kept next to the time-signature list, as designed (198 + 79).
+    EXPECT_EQ(a->LabelTS()->x() + a->LabelTS()->width(), 277);
+  }
+};
+
+TEST_F(FrmMainLanguage, EnglishSystem) {
+  OpenWithLocaleFile("LANG=en_US.UTF-8\n");
+  EXPECT_EQ(Captions(), (QStringList{"Time Signature", "BPM", "Notename", "Length", "Loudness", "Start", "Stop",
+                                     "Add", "Delete"}));
+  EXPECT_EQ(a->LabelType()->text(), "Type");
+  ExpectLabelsFitTheirText();
+}
+
+TEST_F(FrmMainLanguage, JapaneseSystem) {
+  OpenWithLocaleFile("LANG=\"ja_JP.UTF-8\"\n");
+  EXPECT_EQ(Captions(), (QStringList{"拍子", "テンポ", "音名", "長さ", "大きさ", "スタート", "ストップ", "音追加",
+                                     "音削除"}));
+  // Texts that are the same in both languages.
+  EXPECT_EQ(a->LabelType()->text(), "Type");
+  EXPECT_EQ(frm->windowTitle(), "TAKTOLA- Sports Metronome");
+  EXPECT_EQ(a->cbType()->itemText(0), "Sine Wave");
+  ExpectLabelsFitTheirText();
+}
+
+TEST_F(FrmMainLanguage, OtherLanguagesAreEnglish) {
+  OpenWithLocaleFile("LANG=zh_CN.UTF-8\n");
+  EXPECT_EQ(a->LabelNote()->text(), "Notename");
+}
+
+}  // namespace

@@ -1,0 +1,436 @@
+#include "ui/uFrmMain.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include "ui/uSpinEdit.h"
+#include <QTimer>
+
+#include "pattern/uMeasureGeometry.h"
+#include "ui/uMeasureView.h"
+#include "ui/uPanel.h"
+
+namespace {
+
+// The designed client area, and the smallest outer size the window may take.
+constexpr QSize DesignClientSize(629, 322);
+constexpr QSize MinOuterSize(636, 318);
+// Creation shortens the designed window by this much.
+constexpr int CreationShortening = 60;
+constexpr int BarHeight = 45;
+constexpr int NotePanelWidth = 169;
+// PanelClient's raised bevel.
+constexpr int BevelWidth = 1;
+constexpr int LeftPanelWidth = DesignClientSize.width() - 2 * BevelWidth - NotePanelWidth;
+constexpr int NotePanelHeight = DesignClientSize.height() - 2 * BevelWidth;
+constexpr int LabelDesignHeight = 15;
+
+QComboBox* NewList(const QStringList& items) {
+  auto* list = new QComboBox;
+  list->addItems(items);
+  return list;
+}
+
+template <typename Labels>
+QStringList ToStrings(const Labels& labels) {
+  QStringList out;
+  for (std::string_view label : labels) out << QString::fromUtf8(label.data(), static_cast<int>(label.size()));
+  return out;
+}
+
+// Labels size themselves to their text; a right-aligned one keeps its right edge in place.
+void SetLabelText(QLabel* label, const QString& text) {
+  const bool keepRight = label->alignment() & Qt::AlignRight;
+  const int right = label->geometry().right();
+  label->setText(text);
+  const QFontMetrics fm(label->font());
+  const int width = fm.horizontalAdvance(text) + 1;
+  const int height = std::max(LabelDesignHeight, fm.height());
+  label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
+}
+
+QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
+  auto* label = new QLabel(text);
+  label->setAlignment(alignment | Qt::AlignTop);
+  return label;
+}
+
+}  // namespace
+
+TFrmMain::TFrmMain(TFrmMainEnv env, QWidget* parent) : QWidget(parent), Env(std::move(env)) {
+  CreateControls();
+  FormCreate();
+  ConnectHandlers();
+}
+
+TFrmMain::~TFrmMain() { FormDestroy(); }
+
+void TFrmMain::CreateControls() {
+  setWindowTitle(QStringLiteral("TAKTOLA- Sports Metronome"));
+  // Segoe UI where the system has it, else the desktop's own UI font, at 9 points.
+  QFont font = QFontDatabase::families().contains(QStringLiteral("Segoe UI")) ? QFont(QStringLiteral("Segoe UI"))
+                                                                               : QApplication::font();
+  font.setPointSize(9);
+  setFont(font);
+
+  PanelClient = new QFrame(this);
+  PanelClient->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  PanelClient->setLineWidth(BevelWidth);
+  auto* windowLayout = new QVBoxLayout(this);
+  windowLayout->setContentsMargins(0, 0, 0, 0);
+  windowLayout->addWidget(PanelClient);
+
+  PanelLeft = new QWidget;
+  PanelNote = new TPanel(nullptr, QSize(NotePanelWidth, NotePanelHeight));
+  PanelNote->setFixedWidth(NotePanelWidth);
+  // The frame itself takes the bevel's pixel: the layout starts inside it.
+  auto* clientLayout = new QHBoxLayout(PanelClient);
+  clientLayout->setContentsMargins(0, 0, 0, 0);
+  clientLayout->setSpacing(0);
+  clientLayout->addWidget(PanelLeft, 1);
+  clientLayout->addWidget(PanelNote);
+
+  PanelTop = new TPanel(nullptr, QSize(LeftPanelWidth, BarHeight));
+  PanelBottom = new TPanel(nullptr, QSize(LeftPanelWidth, BarHeight));
+  PanelTop->setFixedHeight(BarHeight);
+  PanelBottom->setFixedHeight(BarHeight);
+  Image1 = new TImage;
+  Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  auto* leftLayout = new QVBoxLayout(PanelLeft);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->setSpacing(0);
+  leftLayout->addWidget(PanelTop);
+  leftLayout->addWidget(Image1, 1);
+  leftLayout->addWidget(PanelBottom);
+
+  cbNotesList = new QComboBox;
+  btItemAdd = new QPushButton;
+  LabelTS = NewLabel(QStringLiteral("Time Signature"), Qt::AlignRight);
+  cbTimeS = NewList(ToStrings(TimeSigLabels));
+  LabelBPM = NewLabel(QStringLiteral("BPM"));
+  seTempo = new TSpinEdit;
+  seTempo->setRange(MinTempo, MaxTempo);
+  seTempo->setValue(DefaultTempo);
+  seTempo->lineEdit()->setMaxLength(3);
+  PanelTop->Place(cbNotesList, {8, 12, 142, 23});
+  PanelTop->Place(btItemAdd, {150, 11, 25, 25});
+  PanelTop->Place(LabelTS, {198, 15, 79, LabelDesignHeight});
+  PanelTop->Place(cbTimeS, {286, 12, 59, 23});
+  PanelTop->Place(LabelBPM, {362, 15, 25, LabelDesignHeight});
+  PanelTop->Place(seTempo, {397, 12, 57, 24});
+
+  btStart = new QPushButton(QStringLiteral("Start"));
+  btStop = new QPushButton(QStringLiteral("Stop"));
+  BtNoteAdd = new QPushButton(QStringLiteral("Add"));
+  PanelBottom->Place(btStart, {8, 12, 75, 25});
+  PanelBottom->Place(btStop, {93, 12, 75, 25});
+  PanelBottom->Place(BtNoteAdd, {377, 12, 75, 25}, Qt::TopEdge | Qt::RightEdge);
+
+  LabelType = NewLabel(QStringLiteral("Type"));
+  cbType = NewList(ToStrings(std::array{SineTypeLabel}));
+  LabelNote = NewLabel(QStringLiteral("Note"));
+  cbTone = NewList(ToStrings(ToneLabels));
+  LabelLength = NewLabel(QStringLiteral("Length"));
+  cbLength = NewList(ToStrings(LengthLabels));
+  LabelLoudness = NewLabel(QStringLiteral("Loudness"));
+  cbLoudness = NewList(ToStrings(LoudnessLabels));
+  btNoteDelete = new QPushButton(QStringLiteral("Delete"));
+  btAbout = new QPushButton;
+  PanelNote->Place(LabelType, {16, 15, 24, LabelDesignHeight});
+  PanelNote->Place(cbType, {78, 12, 80, 23});
+  PanelNote->Place(LabelNote, {16, 52, 26, LabelDesignHeight});
+  PanelNote->Place(cbTone, {78, 49, 80, 23});
+  PanelNote->Place(LabelLength, {16, 90, 37, LabelDesignHeight});
+  PanelNote->Place(cbLength, {78, 87, 80, 23});
+  PanelNote->Place(LabelLoudness, {16, 128, 50, LabelDesignHeight});
+  PanelNote->Place(cbLoudness, {80, 125, 78, 23});
+  PanelNote->Place(btNoteDelete, {16, 180, 100, 25});
+  PanelNote->Place(btAbout, {133, 222, 25, 25}, Qt::LeftEdge | Qt::BottomEdge);
+  for (QLabel* label : {LabelTS, LabelBPM, LabelType, LabelNote, LabelLength, LabelLoudness})
+    SetLabelText(label, label->text());
+
+  SVGIconVirtualImageList1.Assign(btItemAdd, QStringLiteral("BookmarksAdd-WF"));
+  SVGIconVirtualImageList1.Assign(btStart, QStringLiteral("Media Play"));
+  SVGIconVirtualImageList1.Assign(btStop, QStringLiteral("Stop"));
+  SVGIconVirtualImageList1.Assign(BtNoteAdd, QStringLiteral("Add-New"));
+  SVGIconVirtualImageList1.Assign(btNoteDelete, QStringLiteral("Trash can - 02"));
+  SVGIconVirtualImageList1.Assign(btAbout, QStringLiteral("Info"));
+
+  // Left part before the note panel; in each bar and panel the designed order.
+  const QList<QWidget*> tabOrder{btStart, BtNoteAdd, btStop,   cbTimeS,      seTempo, btItemAdd, cbNotesList,
+                                 cbTone,  cbLength,  cbLoudness, btNoteDelete, cbType,  btAbout};
+  for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+  Timer1 = new QTimer(this);
+  Timer1->setTimerType(Qt::PreciseTimer);
+
+  resize(DesignClientSize);
+}
+
+void TFrmMain::ConnectHandlers() {
+  connect(cbTimeS, &QComboBox::activated, this, &TFrmMain::cbTimeSChange);
+  connect(cbType, &QComboBox::activated, this, &TFrmMain::cbTypeChange);
+  connect(cbTone, &QComboBox::activated, this, &TFrmMain::cbToneChange);
+  connect(cbLength, &QComboBox::activated, this, &TFrmMain::cbLengthChange);
+  connect(cbLoudness, &QComboBox::activated, this, &TFrmMain::cbLoudnessChange);
+  connect(btNoteDelete, &QPushButton::clicked, this, &TFrmMain::btNoteDeleteClick);
+  connect(BtNoteAdd, &QPushButton::clicked, this, &TFrmMain::BtNoteAddClick);
+  connect(seTempo->lineEdit(), &QLineEdit::textChanged, this, &TFrmMain::nbTempoChange);
+  connect(Image1, &TImage::MouseDown, this, &TFrmMain::Image1MouseDown);
+  connect(Image1, &TImage::MouseMove, this, &TFrmMain::Image1MouseMove);
+  connect(Image1, &TImage::MouseUp, this, &TFrmMain::Image1MouseUp);
+  // The image follows the window's size; its new size is known once it has been laid out.
+  connect(Image1, &TImage::Resized, this, &TFrmMain::FormResize);
+}
+
+// ---- Window life -------------------------------------------------------------------------
+
+void TFrmMain::FormCreate() {
+  mf = false;
+  Notes.clear();
+  cbTimeS->setCurrentIndex(1);
+  seTempo->setValue(DefaultTempo);
+  UpdateTSCount();
+  TPCount = seTempo->value();
+  RefreshNotesList();
+  cbNotesList->setCurrentIndex(-1);
+  for (const TVoice& voice : VoiceTable) cbType->addItem(QString::fromUtf8(voice.name.data(), voice.name.size()));
+  ResetNotes();
+  NotesIndex = -1;
+  EnableNoteControls(NotesIndex >= 0);
+  MemoryStream.clear();
+  ApplyTheme();
+  ApplyCaptions();
+  // Ask for the native window now: where the system frames windows at creation, the outer
+  // size is then known and the minimum and the shortening apply to it.
+  winId();
+  ApplyOuterMinimum();
+  bHeight = frameGeometry().height();
+  SetOuterHeight(bHeight - CreationShortening);
+}
+
+void TFrmMain::FormShow() { DrawMeasure(); }
+
+void TFrmMain::FormResize() { DrawMeasure(); }
+
+void TFrmMain::FormDestroy() {
+  Timer1->stop();
+  MemoryStream.clear();
+  Notes.clear();
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!FShownOnce) {
+    FShownOnce = true;
+    ApplyOuterMinimum();
+    // In the middle of the work area of the monitor, the first time only.
+    const QRect area = screen()->availableGeometry();
+    const QRect outer = frameGeometry();
+    move(pos() + area.center() - outer.center());
+  }
+  FormShow();
+}
+
+void TFrmMain::mouseReleaseEvent(QMouseEvent* event) {
+  QWidget::mouseReleaseEvent(event);
+  FormMouseUp();
+}
+
+// The minimum and the heights are outer sizes; Qt sizes the client area, so the frame
+// that the system draws around it is taken off.
+void TFrmMain::ApplyOuterMinimum() {
+  const QSize frame = frameGeometry().size() - geometry().size();
+  setMinimumSize(MinOuterSize - frame);
+}
+
+void TFrmMain::SetOuterHeight(int height) {
+  const int frame = frameGeometry().height() - geometry().height();
+  resize(width(), std::max(height - frame, minimumHeight()));
+}
+
+void TFrmMain::ApplyCaptions() {
+  struct TCaption {
+    QWidget* control;
+    const char* english;
+    const char* japanese;
+  };
+  const TCaption captions[] = {
+      {LabelTS, "Time Signature", "拍子"}, {LabelBPM, "BPM", "テンポ"},         {LabelNote, "Notename", "音名"},
+      {LabelLength, "Length", "長さ"},     {LabelLoudness, "Loudness", "大きさ"}, {btStart, "Start", "スタート"},
+      {btStop, "Stop", "ストップ"},        {BtNoteAdd, "Add", "音追加"},          {btNoteDelete, "Delete", "音削除"},
+  };
+  const bool japanese = Env.IsJapanese();
+  for (const TCaption& caption : captions) {
+    const QString text = QString::fromUtf8(japanese ? caption.japanese : caption.english);
+    if (auto* label = qobject_cast<QLabel*>(caption.control))
+      SetLabelText(label, text);
+    else
+      static_cast<QPushButton*>(caption.control)->setText(text);
+  }
+}
+
+// ---- Pattern model ------------------------------------------------------------------------
+
+void TFrmMain::UpdateTSCount() { TSCount = TimeSigBeats.at(cbTimeS->currentIndex()); }
+
+void TFrmMain::ResetNotes() { Notes = DefaultNotes(TSCount); }
+
+void TFrmMain::cbTimeSChange() {
+  UpdateTSCount();
+  ResetNotes();
+  NotesIndex = -1;
+  EnableNoteControls(false);
+  DrawMeasure();
+  RestartIfPlaying();
+}
+
+// ---- Measure view -------------------------------------------------------------------------
+
+void TFrmMain::DrawMeasure() {
+  Image1->SetPicture(PaintMeasure(Image1->width(), Image1->height(), devicePixelRatioF(), TSCount, Notes,
+                                  NotesIndex, {FGColor, BGColor, AcColor}));
+}
+
+int TFrmMain::NoteAt(int X, int Y) const { return ::NoteAt(Notes, Image1->width(), Image1->height(), TSCount, X, Y); }
+
+void TFrmMain::Image1MouseDown(Qt::MouseButton, int X, int Y) {
+  NotesIndex = NoteAt(X, Y);
+  mf = true;
+}
+
+void TFrmMain::Image1MouseMove(int X, int /*Y*/) {
+  if (!mf || NotesIndex == -1) return;
+  const int c = MeasureGeometry(Image1->width(), Image1->height(), TSCount).c;
+  const int p = DragOffset(X, c, TSCount);
+  TNote note = Notes.at(NotesIndex);
+  if (p == note.offset) return;
+  cbNotesList->setCurrentIndex(0);
+  note.offset = static_cast<std::uint16_t>(p);
+  Notes[NotesIndex] = note;
+  DrawMeasure();
+}
+
+void TFrmMain::Image1MouseUp(Qt::MouseButton, int, int) {
+  if (!mf) return;
+  mf = false;
+  DrawMeasure();
+  RestartIfPlaying();
+  ShowNoteProps();
+}
+
+void TFrmMain::FormMouseUp() {}
+
+// ---- Note editor --------------------------------------------------------------------------
+
+void TFrmMain::EnableNoteControls(bool enabled) {
+  for (QWidget* control : {static_cast<QWidget*>(cbType), static_cast<QWidget*>(cbTone),
+                           static_cast<QWidget*>(cbLength), static_cast<QWidget*>(cbLoudness),
+                           static_cast<QWidget*>(btNoteDelete)})
+    control->setEnabled(enabled);
+}
+
+void TFrmMain::UpdateToneControls() {
+  const bool sine = cbType->currentIndex() == 0;
+  for (QComboBox* list : {cbLength, cbTone, cbLoudness}) list->setEnabled(sine);
+}
+
+void TFrmMain::ShowNoteProps() {
+  EnableNoteControls(NotesIndex >= 0);
+  if (NotesIndex >= 0) {
+    const TNote& note = Notes.at(NotesIndex);
+    cbType->setCurrentIndex(note.n_type);
+    cbTone->setCurrentIndex(ToneIndex(note.tone));
+    cbLength->setCurrentIndex(LengthIndex(note.length));
+    cbLoudness->setCurrentIndex(LoudnessIndex(note.loudness));
+  } else {
+    for (QComboBox* list : {cbType, cbTone, cbLength, cbLoudness}) list->setCurrentIndex(-1);
+  }
+  UpdateToneControls();
+}
+
+bool TFrmMain::ChangeSelectedNote(const std::function<void(TNote&)>& change) {
+  if (NotesIndex < 0) return false;
+  cbNotesList->setCurrentIndex(0);
+  TNote note = Notes.at(NotesIndex);
+  change(note);
+  Notes[NotesIndex] = note;
+  return true;
+}
+
+void TFrmMain::cbTypeChange() {
+  if (!ChangeSelectedNote([&](TNote& n) { n.n_type = static_cast<std::uint16_t>(cbType->currentIndex()); })) return;
+  RestartIfPlaying();
+  UpdateToneControls();
+}
+
+void TFrmMain::cbToneChange() {
+  if (!ChangeSelectedNote([&](TNote& n) { n.tone = ToneFreqs.at(cbTone->currentIndex()); })) return;
+  RestartIfPlaying();
+}
+
+void TFrmMain::cbLengthChange() {
+  if (!ChangeSelectedNote(
+          [&](TNote& n) { n.length = static_cast<std::uint16_t>(NoteLengths.at(cbLength->currentIndex())); }))
+    return;
+  RestartIfPlaying();
+}
+
+void TFrmMain::cbLoudnessChange() {
+  if (!ChangeSelectedNote([&](TNote& n) { n.loudness = LoudnessLevels.at(cbLoudness->currentIndex()); })) return;
+  DrawMeasure();
+  RestartIfPlaying();
+}
+
+void TFrmMain::btNoteDeleteClick() {
+  if (NotesIndex < 0) return;
+  Notes.erase(Notes.begin() + NotesIndex);
+  NotesIndex = -1;
+  EnableNoteControls(false);
+  DrawMeasure();
+  RestartIfPlaying();
+}
+
+void TFrmMain::BtNoteAddClick() {
+  if (!CanAddNote(Notes.size(), TSCount)) return;
+  Notes.push_back(DefaultNote(static_cast<std::uint16_t>(SixteenthsPerBeat * TSCount)));
+  NotesIndex = static_cast<std::int32_t>(Notes.size()) - 1;
+  ShowNoteProps();
+  DrawMeasure();
+  RestartIfPlaying();
+}
+
+// ---- Playback -----------------------------------------------------------------------------
+
+void TFrmMain::nbTempoChange() {
+  TPCount = TempoFromText(seTempo->lineEdit()->text().toStdString());
+  RestartIfPlaying();
+}
+
+void TFrmMain::RestartIfPlaying() {
+  // Only a playing measure is rebuilt; the timer runs exactly while one plays.
+  if (!Timer1->isActive()) return;
+}
+
+// ---- Pattern list -------------------------------------------------------------------------
+
+void TFrmMain::RefreshNotesList() {
+  cbNotesList->clear();
+  cbNotesList->addItem(QString());
+}
+
+// ---- Appearance ---------------------------------------------------------------------------
+
+void TFrmMain::ApplyTheme() {
+  FGColor = Env.LightTheme ? clBlack : clWhite;
+  BGColor = Env.LightTheme ? clWhite : clBlack;
+  SVGIconVirtualImageList1.SetFixedColor(FGColor);
+  AcColor = Env.AccentColor & 0xFFFFFF;
+  DrawMeasure();
+}

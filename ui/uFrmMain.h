@@ -1,0 +1,139 @@
+// The main window: holds the pattern and the run-time state, lays out the controls and
+// handles their events. The work that needs no window lives in free functions.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "pattern/uPattern.h"
+#include "platform/uColor.h"
+#include "platform/uVCLUtils.h"
+#include "ui/uSvgIcons.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class TSpinEdit;
+class QTimer;
+class TImage;
+class TPanel;
+
+// What the window takes from the system. The defaults are the real ones; tests replace them.
+struct TFrmMainEnv {
+  std::function<bool()> IsJapanese = ::IsJapanese;
+  bool LightTheme = true;
+  TColor AccentColor = DefaultAccentColor;
+};
+
+class TFrmMain : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TFrmMain(TFrmMainEnv env = {}, QWidget* parent = nullptr);
+  ~TFrmMain() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  friend struct TFrmMainAccess;  // tests read the state through it
+
+  void CreateControls();
+  void ConnectHandlers();
+  void ApplyCaptions();
+  void SetOuterHeight(int height);
+  void ApplyOuterMinimum();
+
+  // Window life.
+  void FormCreate();
+  void FormShow();
+  void FormResize();
+  void FormDestroy();
+
+  // Pattern model.
+  void cbTimeSChange();
+  void UpdateTSCount();
+  void ResetNotes();
+
+  // Measure view.
+  void Image1MouseDown(Qt::MouseButton button, int X, int Y);
+  void Image1MouseMove(int X, int Y);
+  void Image1MouseUp(Qt::MouseButton button, int X, int Y);
+  void FormMouseUp();
+  void DrawMeasure();
+  int NoteAt(int X, int Y) const;
+
+  // Note editor.
+  void EnableNoteControls(bool enabled);
+  void UpdateToneControls();
+  void ShowNoteProps();
+  void cbTypeChange();
+  void cbToneChange();
+  void cbLengthChange();
+  void cbLoudnessChange();
+  void btNoteDeleteClick();
+  void BtNoteAddClick();
+  // Stores one changed field of the selected note; false when no note is selected.
+  bool ChangeSelectedNote(const std::function<void(TNote&)>& change);
+
+  // Playback.
+  void nbTempoChange();
+  void RestartIfPlaying();
+
+  // Pattern list.
+  void RefreshNotesList();
+
+  // Appearance.
+  void ApplyTheme();
+
+  TFrmMainEnv Env;
+
+  // Controls, named as designed.
+  QFrame* PanelClient = nullptr;
+  QWidget* PanelLeft = nullptr;
+  TPanel* PanelTop = nullptr;
+  TPanel* PanelBottom = nullptr;
+  TPanel* PanelNote = nullptr;
+  TImage* Image1 = nullptr;
+  QComboBox* cbNotesList = nullptr;
+  QPushButton* btItemAdd = nullptr;
+  QLabel* LabelTS = nullptr;
+  QComboBox* cbTimeS = nullptr;
+  QLabel* LabelBPM = nullptr;
+  TSpinEdit* seTempo = nullptr;
+  QPushButton* btStart = nullptr;
+  QPushButton* btStop = nullptr;
+  QPushButton* BtNoteAdd = nullptr;
+  QLabel* LabelType = nullptr;
+  QComboBox* cbType = nullptr;
+  QLabel* LabelNote = nullptr;
+  QComboBox* cbTone = nullptr;
+  QLabel* LabelLength = nullptr;
+  QComboBox* cbLength = nullptr;
+  QLabel* LabelLoudness = nullptr;
+  QComboBox* cbLoudness = nullptr;
+  QPushButton* btNoteDelete = nullptr;
+  QPushButton* btAbout = nullptr;
+  QTimer* Timer1 = nullptr;
+  TSVGIconImageCollection SVGIconImageCollection1;
+  TSVGIconVirtualImageList SVGIconVirtualImageList1{&SVGIconImageCollection1};
+
+  // Run-time state.
+  TNotes Notes;
+  std::int32_t NotesIndex = 0;
+  std::int32_t TSCount = 0;
+  std::int32_t TPCount = 0;
+  std::uint32_t WavLength = 0;
+  std::uint32_t WavOffset = 0;
+  std::vector<std::uint8_t> MemoryStream;
+  TColor FGColor = 0;
+  TColor BGColor = 0;
+  TColor AcColor = 0;
+  std::uint32_t TimeStart = 0;
+  bool mf = false;
+  std::int32_t bHeight = 0;
+  bool FShownOnce = false;
+};

@@ -1,0 +1,91 @@
+#include "ui/uMeasureView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "pattern/uMeasureGeometry.h"
+
+QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
+
+namespace {
+
+// Lines are filled rectangles on whole pixels: crisp, and exactly on the columns and rows
+// the geometry names, whatever the painter's antialiasing.
+void VerticalLine(QPainter& p, int x, int top, int bottom, int width, const QColor& color) {
+  p.fillRect(QRect(x - (width - 1) / 2, top, width, bottom - top + 1), color);
+}
+
+}  // namespace
+
+QImage PaintMeasure(int width, int height, qreal dpr, int tsCount, const TNotes& notes, int notesIndex,
+                    const TMeasureColors& colors) {
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  QImage bitmap(QSize(std::lround(width * dpr), std::lround(height * dpr)), QImage::Format_RGB32);
+  bitmap.setDevicePixelRatio(dpr);
+  bitmap.fill(ToQColor(colors.bg));
+
+  const TMeasureGeometry g = MeasureGeometry(width, height, tsCount);
+  const QColor fg = ToQColor(colors.fg);
+  QPainter p(&bitmap);
+  p.fillRect(QRect(g.c, g.m, g.c * tsCount + 1, 1), fg);
+  for (int k = 1; k <= tsCount + 1; ++k) VerticalLine(p, k * g.c, g.m - TickReach, g.m + TickReach, 1, fg);
+
+  // Circles are smoothed; their centre sits on the middle of the tick's pixel column.
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int i = 0; i < static_cast<int>(notes.size()); ++i) {
+    const TNote& note = notes[i];
+    p.setBrush(ToQColor(note.loudness != 0.0f ? colors.ac : colors.bg));
+    p.setPen(QPen(fg, i == notesIndex ? 5 : 2));
+    const QPointF centre(SixteenthX(g.c, note.offset) + 0.5, g.m + 0.5);
+    p.drawEllipse(centre, NoteRadius, NoteRadius);
+  }
+  return bitmap;
+}
+
+void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color) {
+  const QSize size = bitmap.deviceIndependentSize().toSize();
+  const TMeasureGeometry g = MeasureGeometry(size.width(), size.height(), tsCount);
+  QPainter p(&bitmap);
+  VerticalLine(p, SixteenthX(g.c, s), 0, size.height(), 3, ToQColor(color));
+}
+
+TImage::TImage(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void TImage::SetPicture(QImage picture) {
+  FPicture = std::move(picture);
+  QWidget::update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(rect(), palette().window());
+  p.drawImage(QPoint(0, 0), FPicture);
+}
+
+namespace {
+QPoint Pixel(const QMouseEvent* e) {
+  return QPoint(static_cast<int>(std::floor(e->position().x())), static_cast<int>(std::floor(e->position().y())));
+}
+}  // namespace
+
+void TImage::mousePressEvent(QMouseEvent* e) {
+  const QPoint pt = Pixel(e);
+  emit MouseDown(e->button(), pt.x(), pt.y());
+}
+
+void TImage::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint pt = Pixel(e);
+  emit MouseMove(pt.x(), pt.y());
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent* e) {
+  const QPoint pt = Pixel(e);
+  emit MouseUp(e->button(), pt.x(), pt.y());
+}
+
+void TImage::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  emit Resized();
+}

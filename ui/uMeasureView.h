@@ -1,0 +1,53 @@
+// The measure view: its painting into a bitmap, and the image control that shows the bitmap
+// and reports the mouse in the bitmap's pixels.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "pattern/uPattern.h"
+#include "platform/uColor.h"
+
+QColor ToQColor(TColor color);
+
+struct TMeasureColors {
+  TColor fg = clBlack;  // line, ticks, outlines, playhead
+  TColor bg = clWhite;  // background, inside of a silent note
+  TColor ac = DefaultAccentColor;  // inside of a sounding note
+};
+
+// Paints the whole measure into a width x height bitmap (logical pixels; the bitmap holds
+// width * dpr x height * dpr device pixels so lines stay sharp on scaled screens).
+QImage PaintMeasure(int width, int height, qreal dpr, int tsCount, const TNotes& notes, int notesIndex,
+                    const TMeasureColors& colors);
+
+// Draws the playhead, 3 pixels wide, over the column of sixteenth s.
+void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color);
+
+// The image control: shows its Picture and reports presses, moves and releases in image
+// pixels. Qt grabs the mouse for the widget that got the press, so moves and the release
+// arrive here also when the pointer has left the image.
+class TImage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TImage(QWidget* parent = nullptr);
+
+  const QImage& Picture() const { return FPicture; }
+  void SetPicture(QImage picture);
+
+ signals:
+  void MouseDown(Qt::MouseButton button, int x, int y);
+  void MouseMove(int x, int y);
+  void MouseUp(Qt::MouseButton button, int x, int y);
+  void Resized();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QImage FPicture;
+};

@@ -1,0 +1,38 @@
+#include "ui/uPanel.h"
+
+#include <QWidget>
+
+TPanel::TPanel(QWidget* parent, QSize designSize) : QFrame(parent), FDesignSize(designSize) { resize(designSize); }
+
+void TPanel::Place(QWidget* child, QRect design, Qt::Edges anchors) {
+  child->setParent(this);
+  const TAnchored placed{child, design, anchors};
+  child->setGeometry(Placed(placed));
+  // Only children held by the right or bottom edge move when the panel resizes.
+  if (anchors & (Qt::RightEdge | Qt::BottomEdge)) FAnchored.append(placed);
+}
+
+QRect TPanel::Placed(const TAnchored& a) const {
+  const int dw = width() - FDesignSize.width();
+  const int dh = height() - FDesignSize.height();
+  QRect r = a.design;
+  // An edge held on the far side moves with it; held on both sides, the child stretches.
+  if (a.anchors & Qt::RightEdge) {
+    if (a.anchors & Qt::LeftEdge)
+      r.setWidth(r.width() + dw);
+    else
+      r.translate(dw, 0);
+  }
+  if (a.anchors & Qt::BottomEdge) {
+    if (a.anchors & Qt::TopEdge)
+      r.setHeight(r.height() + dh);
+    else
+      r.translate(0, dh);
+  }
+  return r;
+}
+
+void TPanel::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  for (const TAnchored& a : FAnchored) a.child->setGeometry(Placed(a));
+}

@@ -1,0 +1,31 @@
+// A panel whose children sit at designed positions and keep their distance to the edges they
+// are anchored to when the panel changes size.
+#pragma once
+
+#include <QFrame>
+#include <QList>
+#include <QRect>
+
+class TPanel : public QFrame {
+ public:
+  // designSize: the panel's size in the design, against which anchored distances are kept.
+  TPanel(QWidget* parent, QSize designSize);
+
+  // Places the child at its designed rectangle; anchors are any of the left, top, right and
+  // bottom edges. An edge anchored on both sides of an axis stretches the child along it.
+  void Place(QWidget* child, QRect design, Qt::Edges anchors = Qt::LeftEdge | Qt::TopEdge);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  struct TAnchored {
+    QWidget* child;
+    QRect design;
+    Qt::Edges anchors;
+  };
+  QRect Placed(const TAnchored& a) const;
+
+  QSize FDesignSize;
+  QList<TAnchored> FAnchored;
+};
