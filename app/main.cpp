@@ -1,13 +1,13 @@
 // Start-up: the application, its default style, the main window, the event loop.
 #include <QApplication>
-#include <QStyleFactory>
 
+#include "ui/uAppStyle.h"
 #include "ui/uFrmMain.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  // The same look on every desktop until the program's own styles are chosen.
-  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  // The same look on every desktop.
+  QApplication::setStyle(new TAppStyle);
 
   TFrmMain frmMain;
   frmMain.show();

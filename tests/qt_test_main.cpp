@@ -1,12 +1,13 @@
 // Entry point of the tests that need a QApplication: Qt draws offscreen, no display needed.
 #include <QApplication>
-#include <QStyleFactory>
 #include <gtest/gtest.h>
+
+#include "ui/uAppStyle.h"
 
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setStyle(new TAppStyle);
   return RUN_ALL_TESTS();
 }

@@ -84,6 +84,7 @@ TEST_F(FrmMain, StateAfterStartUp) {
   EXPECT_FALSE(a->mf());
   EXPECT_FALSE(a->Playing());
   ExpectEditorEnabled(false);
+  ExpectEditorShows(-1, -1, -1, -1);
   EXPECT_TRUE(a->BtNoteAdd()->isEnabled());
 
   EXPECT_EQ(Items(a->cbNotesList()), QStringList{""});
@@ -444,6 +445,14 @@ class FrmMainLanguage : public FrmMain {
       EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
     // Right edge kept next to the time-signature list, as designed (198 + 79).
     EXPECT_EQ(a->LabelTS()->x() + a->LabelTS()->width(), 277);
+    // No caption runs into the controls beside it.
+    const std::pair<QWidget*, QWidget*> neighbours[] = {
+        {a->LabelTS(), a->btItemAdd()},  {a->LabelTS(), a->cbTimeS()},    {a->LabelBPM(), a->cbTimeS()},
+        {a->LabelBPM(), a->seTempo()},   {a->LabelType(), a->cbType()},   {a->LabelNote(), a->cbTone()},
+        {a->LabelLength(), a->cbLength()}, {a->LabelLoudness(), a->cbLoudness()}};
+    for (const auto& [label, control] : neighbours)
+      EXPECT_FALSE(label->geometry().intersects(control->geometry()))
+          << static_cast<QLabel*>(label)->text().toStdString() << " " << label->geometry().right();
   }
 };
 

@@ -50,9 +50,20 @@ void SetLabelText(QLabel* label, const QString& text) {
   const int right = label->geometry().right();
   label->setText(text);
   const QFontMetrics fm(label->font());
-  const int width = fm.horizontalAdvance(text) + 1;
+  const int width = fm.horizontalAdvance(text);
   const int height = std::max(LabelDesignHeight, fm.height());
   label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
+}
+
+// Segoe UI where the system has it, else the desktop's own UI font, at 9 points. Without
+// Segoe UI, Japanese text takes a gothic with proportional kana where one is installed:
+// full-width kana would run "テンポ" into the tempo field beside it.
+QFont UIFont() {
+  const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
+  QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
+  if (!segoe) font.setFamilies({font.family(), QStringLiteral("IPAPGothic")});
+  font.setPointSize(9);
+  return font;
 }
 
 QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
@@ -73,11 +84,7 @@ TFrmMain::~TFrmMain() { FormDestroy(); }
 
 void TFrmMain::CreateControls() {
   setWindowTitle(QStringLiteral("TAKTOLA- Sports Metronome"));
-  // Segoe UI where the system has it, else the desktop's own UI font, at 9 points.
-  QFont font = QFontDatabase::families().contains(QStringLiteral("Segoe UI")) ? QFont(QStringLiteral("Segoe UI"))
-                                                                               : QApplication::font();
-  font.setPointSize(9);
-  setFont(font);
+  setFont(UIFont());
 
   PanelClient = new QFrame(this);
   PanelClient->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -154,6 +161,8 @@ void TFrmMain::CreateControls() {
   PanelNote->Place(btAbout, {133, 222, 25, 25}, Qt::LeftEdge | Qt::BottomEdge);
   for (QLabel* label : {LabelTS, LabelBPM, LabelType, LabelNote, LabelLength, LabelLoudness})
     SetLabelText(label, label->text());
+  // The editor's lists show nothing until a note is selected.
+  for (QComboBox* list : {cbType, cbTone, cbLength, cbLoudness}) list->setCurrentIndex(-1);
 
   SVGIconVirtualImageList1.Assign(btItemAdd, QStringLiteral("BookmarksAdd-WF"));
   SVGIconVirtualImageList1.Assign(btStart, QStringLiteral("Media Play"));
