@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "frmmain_access.h"
+#include "qt_printers.h"
 #include "pattern/uMeasureGeometry.h"
 
 namespace {
@@ -430,7 +431,9 @@ class FrmMainLanguage : public FrmMain {
  protected:
   void SetUp() override {}
   void OpenWithLocaleFile(const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() / "taktola-test-locale.conf";
+    // One file per test: the suite's tests run in parallel processes.
+    const auto path = std::filesystem::temp_directory_path() /
+                      (std::string("taktola-locale-") + testing::UnitTest::GetInstance()->current_test_info()->name());
     std::ofstream(path, std::ios::binary) << text;
     Open(TFrmMainEnv{[path] { return IsJapaneseIn({path.string()}); }});
     std::filesystem::remove(path);

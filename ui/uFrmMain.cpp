@@ -4,6 +4,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -61,7 +62,9 @@ void SetLabelText(QLabel* label, const QString& text) {
 QFont UIFont() {
   const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
   QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
-  if (!segoe) font.setFamilies({font.family(), QStringLiteral("IPAPGothic")});
+  // The desktop font may be an alias ("Sans Serif"); name the family it stands for, or the
+  // alias would lose to the Japanese font for Latin text too.
+  if (!segoe) font.setFamilies({QFontInfo(font).family(), QStringLiteral("IPAPGothic")});
   font.setPointSize(9);
   return font;
 }
