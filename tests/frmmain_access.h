@@ -5,12 +5,12 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include "ui/uSpinEdit.h"
 #include <QTimer>
 
 #include "ui/uFrmMain.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
+#include "ui/uSpinEdit.h"
 
 struct TFrmMainAccess {
   explicit TFrmMainAccess(TFrmMain& f) : f(f) {}

@@ -52,9 +52,7 @@ class FrmMain : public testing::Test {
   static QRgb Rgb(TColor c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)) & 0xFFFFFF; }
 
   void ExpectEditorEnabled(bool enabled) {
-    for (QWidget* w : {static_cast<QWidget*>(a->cbType()), static_cast<QWidget*>(a->cbTone()),
-                       static_cast<QWidget*>(a->cbLength()), static_cast<QWidget*>(a->cbLoudness()),
-                       static_cast<QWidget*>(a->btNoteDelete())})
+    for (QWidget* w : QList<QWidget*>{a->cbType(), a->cbTone(), a->cbLength(), a->cbLoudness(), a->btNoteDelete()})
       EXPECT_EQ(w->isEnabled(), enabled) << w->metaObject()->className();
   }
   void ExpectEditorShows(int type, int tone, int length, int loudness) {

@@ -10,12 +10,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-#include "ui/uSpinEdit.h"
 #include <QTimer>
 
 #include "pattern/uMeasureGeometry.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
+#include "ui/uSpinEdit.h"
 
 namespace {
 
@@ -342,9 +342,7 @@ void TFrmMain::FormMouseUp() {}
 // ---- Note editor --------------------------------------------------------------------------
 
 void TFrmMain::EnableNoteControls(bool enabled) {
-  for (QWidget* control : {static_cast<QWidget*>(cbType), static_cast<QWidget*>(cbTone),
-                           static_cast<QWidget*>(cbLength), static_cast<QWidget*>(cbLoudness),
-                           static_cast<QWidget*>(btNoteDelete)})
+  for (QWidget* control : QList<QWidget*>{cbType, cbTone, cbLength, cbLoudness, btNoteDelete})
     control->setEnabled(enabled);
 }
 
