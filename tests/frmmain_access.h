@@ -26,6 +26,12 @@ struct TFrmMainAccess {
   TColor BGColor() { return f.BGColor; }
   TColor AcColor() { return f.AcColor; }
   bool Playing() { return f.Timer1->isActive(); }
+  int TimerInterval() { return f.Timer1->interval(); }
+  std::uint32_t WavLength() { return f.WavLength; }
+  std::uint32_t WavOffset() { return f.WavOffset; }
+  std::uint32_t TimeStart() { return f.TimeStart; }
+  const TMemoryStream& MemoryStream() { return f.MemoryStream; }
+  void Timer1Timer() { f.Timer1Timer(); }
 
   QFrame* PanelClient() { return f.PanelClient; }
   QWidget* PanelLeft() { return f.PanelLeft; }

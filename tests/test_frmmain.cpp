@@ -3,68 +3,12 @@
 
 #include <QLineEdit>
 #include <QTest>
-#include <QWindow>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
-#include "frmmain_access.h"
-#include "qt_printers.h"
-#include "pattern/uMeasureGeometry.h"
+#include "frmmain_fixture.h"
 
 namespace {
-
-constexpr TColor Accent = RGBColor(0, 120, 212);
-
-class FrmMain : public testing::Test {
- protected:
-  void SetUp() override { Open(TFrmMainEnv{[] { return false; }}); }
-
-  void Open(TFrmMainEnv env) {
-    frm = std::make_unique<TFrmMain>(std::move(env));
-    a = std::make_unique<TFrmMainAccess>(*frm);
-    frm->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
-  }
-
-  // Mouse events go to the window, so Qt routes them as it routes real ones: to the widget
-  // under the pointer, and during a press to the widget that got it.
-  QPoint InWindow(int x, int y) { return a->Image1()->mapTo(frm.get(), QPoint(x, y)); }
-  void Press(int x, int y) { QTest::mousePress(frm->windowHandle(), Qt::LeftButton, {}, InWindow(x, y)); }
-  void MoveTo(int x, int y) { QTest::mouseMove(frm->windowHandle(), InWindow(x, y)); }
-  void Release(int x, int y) { QTest::mouseRelease(frm->windowHandle(), Qt::LeftButton, {}, InWindow(x, y)); }
-  void Click(int x, int y) {
-    Press(x, y);
-    Release(x, y);
-  }
-
-  // What the user's choice in a drop-down list does: select the item, then report it.
-  static void Pick(QComboBox* list, int index) {
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-  }
-
-  TMeasureGeometry Geometry() { return MeasureGeometry(a->Image1()->width(), a->Image1()->height(), a->TSCount()); }
-  int NoteX(int offset) { return SixteenthX(Geometry().c, offset); }
-  int Middle() { return Geometry().m; }
-  void ClickNote(int index) { Click(NoteX(a->Notes().at(index).offset), Middle()); }
-  QRgb Pixel(int x, int y) { return a->Image1()->Picture().pixel(x, y) & 0xFFFFFF; }
-  static QRgb Rgb(TColor c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)) & 0xFFFFFF; }
-
-  void ExpectEditorEnabled(bool enabled) {
-    for (QWidget* w : QList<QWidget*>{a->cbType(), a->cbTone(), a->cbLength(), a->cbLoudness(), a->btNoteDelete()})
-      EXPECT_EQ(w->isEnabled(), enabled) << w->metaObject()->className();
-  }
-  void ExpectEditorShows(int type, int tone, int length, int loudness) {
-    EXPECT_EQ(a->cbType()->currentIndex(), type);
-    EXPECT_EQ(a->cbTone()->currentIndex(), tone);
-    EXPECT_EQ(a->cbLength()->currentIndex(), length);
-    EXPECT_EQ(a->cbLoudness()->currentIndex(), loudness);
-  }
-
-  std::unique_ptr<TFrmMain> frm;
-  std::unique_ptr<TFrmMainAccess> a;
-};
 
 QStringList Items(QComboBox* list) {
   QStringList items;

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "audio/uBeatClock.h"
+#include "audio/uSdlPlayer.h"
 #include "pattern/uMeasureGeometry.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
@@ -76,6 +78,11 @@ QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
 }
 
 }  // namespace
+
+TSoundOutput& DefaultSoundOutput() {
+  static TSdlLoopPlayer player;
+  return player;
+}
 
 TFrmMain::TFrmMain(TFrmMainEnv env, QWidget* parent) : QWidget(parent), Env(std::move(env)) {
   CreateControls();
@@ -191,9 +198,12 @@ void TFrmMain::ConnectHandlers() {
   connect(cbTone, &QComboBox::activated, this, &TFrmMain::cbToneChange);
   connect(cbLength, &QComboBox::activated, this, &TFrmMain::cbLengthChange);
   connect(cbLoudness, &QComboBox::activated, this, &TFrmMain::cbLoudnessChange);
+  connect(btStart, &QPushButton::clicked, this, &TFrmMain::btStartClick);
+  connect(btStop, &QPushButton::clicked, this, &TFrmMain::btStopClick);
+  connect(Timer1, &QTimer::timeout, this, &TFrmMain::Timer1Timer);
   connect(btNoteDelete, &QPushButton::clicked, this, &TFrmMain::btNoteDeleteClick);
   connect(BtNoteAdd, &QPushButton::clicked, this, &TFrmMain::BtNoteAddClick);
-  connect(seTempo->lineEdit(), &QLineEdit::textChanged, this, &TFrmMain::nbTempoChange);
+  connect(seTempo, &TSpinEdit::TextChanged, this, &TFrmMain::nbTempoChange);
   connect(Image1, &TImage::MouseDown, this, &TFrmMain::Image1MouseDown);
   connect(Image1, &TImage::MouseMove, this, &TFrmMain::Image1MouseMove);
   connect(Image1, &TImage::MouseUp, this, &TFrmMain::Image1MouseUp);
@@ -216,7 +226,7 @@ void TFrmMain::FormCreate() {
   ResetNotes();
   NotesIndex = -1;
   EnableNoteControls(NotesIndex >= 0);
-  MemoryStream.clear();
+  MemoryStream.Clear();
   ApplyTheme();
   ApplyCaptions();
   // Ask for the native window now: where the system frames windows at creation, the outer
@@ -232,8 +242,10 @@ void TFrmMain::FormShow() { DrawMeasure(); }
 void TFrmMain::FormResize() { DrawMeasure(); }
 
 void TFrmMain::FormDestroy() {
+  // The player must be done with the loop before the window's memory goes.
+  if (Timer1->isActive()) Env.Sound->StopWav();
   Timer1->stop();
-  MemoryStream.clear();
+  MemoryStream.Clear();
   Notes.clear();
 }
 
@@ -416,7 +428,42 @@ void TFrmMain::BtNoteAddClick() {
   RestartIfPlaying();
 }
 
+// ---- Sound --------------------------------------------------------------------------------
+
+void TFrmMain::BuildMeasure(TWav4416MI& samples) {
+  // The length is stored before anything is rendered; a restart reads the old one first.
+  WavLength = MeasureLength(TSCount, TPCount);
+  samples = RenderMeasure(Notes, WavLength, TPCount, Env.Resources);
+}
+
+void TFrmMain::MakeWav(const TWav4416MI& samples, std::uint32_t offset) {
+  MemoryStream.Clear();
+  WriteWav(MemoryStream, samples, offset);
+  MemoryStream.position = 0;
+}
+
 // ---- Playback -----------------------------------------------------------------------------
+
+void TFrmMain::btStartClick() {
+  TWav4416MI samples;
+  BuildMeasure(samples);
+  WavOffset = 0;
+  MakeWav(samples, 0);
+  {
+    // The clock reading and the hand-over meet at one sample.
+    TClockHold hold(*Env.Sound);
+    TimeStart = Env.Sound->TimeGetTime();
+    Env.Sound->PlayWavLoop(MemoryStream);
+  }
+  Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
+  Timer1->start();
+}
+
+void TFrmMain::btStopClick() {
+  Env.Sound->StopWav();
+  Timer1->stop();
+  DrawMeasure();
+}
 
 void TFrmMain::nbTempoChange() {
   TPCount = TempoFromText(seTempo->lineEdit()->text().toStdString());
@@ -424,8 +471,31 @@ void TFrmMain::nbTempoChange() {
 }
 
 void TFrmMain::RestartIfPlaying() {
-  // Only a playing measure is rebuilt; the timer runs exactly while one plays.
+  // The timer runs exactly while a measure plays.
   if (!Timer1->isActive()) return;
+  Timer1->stop();
+  const std::uint32_t oldLength = WavLength;
+  TWav4416MI samples;
+  BuildMeasure(samples);
+  {
+    // From the reading of "now" to the hand-over no sample is played, so the new loop
+    // begins exactly at the phase it was computed for.
+    TClockHold hold(*Env.Sound);
+    const std::int64_t elapsed = ElapsedSamples(Env.Sound->TimeGetTime(), TimeStart);
+    WavOffset = RestartOffset(WavOffset, elapsed, oldLength, WavLength);
+    MakeWav(samples, WavOffset);
+    TimeStart = Env.Sound->TimeGetTime();
+    Env.Sound->PlayWavLoop(MemoryStream);
+  }
+  Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
+  Timer1->start();
+}
+
+void TFrmMain::Timer1Timer() {
+  DrawMeasure();
+  const std::int64_t s = PlayheadSixteenth(Env.Sound->TimeGetTime(), TimeStart, WavOffset, TPCount, TSCount,
+                                           Env.Sound->OutputLatencyMs());
+  Image1->Draw([&](QImage& bitmap) { PaintPlayhead(bitmap, TSCount, s, FGColor); });
 }
 
 // ---- Pattern list -------------------------------------------------------------------------

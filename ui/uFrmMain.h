@@ -5,10 +5,12 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
+#include "audio/uSoundOutput.h"
+#include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
 #include "platform/uColor.h"
+#include "platform/uResources.h"
 #include "platform/uVCLUtils.h"
 #include "ui/uSvgIcons.h"
 
@@ -21,9 +23,14 @@ class QTimer;
 class TImage;
 class TPanel;
 
+// The program's sound output: the SDL loop player, opened at its first use.
+TSoundOutput& DefaultSoundOutput();
+
 // What the window takes from the system. The defaults are the real ones; tests replace them.
 struct TFrmMainEnv {
   std::function<bool()> IsJapanese = ::IsJapanese;
+  TSoundOutput* Sound = &DefaultSoundOutput();  // the player and its clock
+  TResourceReader Resources = ReadResource;     // the voice recordings
   bool LightTheme = true;
   TColor AccentColor = DefaultAccentColor;
 };
@@ -79,8 +86,15 @@ class TFrmMain : public QWidget {
   // Stores one changed field of the selected note; false when no note is selected.
   bool ChangeSelectedNote(const std::function<void(TNote&)>& change);
 
+  // Sound.
+  void BuildMeasure(TWav4416MI& samples);
+  void MakeWav(const TWav4416MI& samples, std::uint32_t offset);
+
   // Playback.
+  void btStartClick();
+  void btStopClick();
   void nbTempoChange();
+  void Timer1Timer();
   void RestartIfPlaying();
 
   // Pattern list.
@@ -128,7 +142,7 @@ class TFrmMain : public QWidget {
   std::int32_t TPCount = 0;
   std::uint32_t WavLength = 0;
   std::uint32_t WavOffset = 0;
-  std::vector<std::uint8_t> MemoryStream;
+  TMemoryStream MemoryStream;
   TColor FGColor = 0;
   TColor BGColor = 0;
   TColor AcColor = 0;

@@ -58,6 +58,11 @@ void TImage::SetPicture(QImage picture) {
   QWidget::update();
 }
 
+void TImage::Draw(const std::function<void(QImage&)>& paint) {
+  paint(FPicture);
+  QWidget::update();
+}
+
 void TImage::paintEvent(QPaintEvent*) {
   QPainter p(this);
   if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(rect(), palette().window());

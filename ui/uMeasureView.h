@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "pattern/uPattern.h"
 #include "platform/uColor.h"
@@ -34,6 +35,8 @@ class TImage : public QWidget {
 
   const QImage& Picture() const { return FPicture; }
   void SetPicture(QImage picture);
+  // Draws over the picture in place.
+  void Draw(const std::function<void(QImage&)>& paint);
 
  signals:
   void MouseDown(Qt::MouseButton button, int x, int y);

@@ -1,0 +1,34 @@
+#include "audio/uBeatClock.h"
+
+#include <cmath>
+
+std::uint32_t TimerInterval(std::int32_t tpCount) {
+  return static_cast<std::uint32_t>(60000.0 / (tpCount * 16));
+}
+
+std::int64_t ElapsedSamples(std::uint32_t now, std::uint32_t start) {
+  const std::uint32_t ms = now - start;
+  return static_cast<std::int64_t>(ms * 44.1);
+}
+
+std::uint32_t RestartOffset(std::uint32_t wavOffset, std::int64_t elapsed, std::uint32_t oldLength,
+                            std::uint32_t newLength) {
+  if (oldLength == 0 || newLength == 0) return 0;
+  const std::int64_t phase = (wavOffset + elapsed) % oldLength;
+  const float fraction = static_cast<float>(static_cast<double>(phase) / oldLength);
+  const auto offset = static_cast<std::uint32_t>(static_cast<double>(fraction) * newLength);
+  // A fraction rounded up to 1.0 in 32 bits must still land inside the new measure.
+  return offset < newLength ? offset : newLength - 1;
+}
+
+std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
+                               std::int32_t tpCount, std::int32_t tsCount, double latencyMs) {
+  const std::uint32_t played = now - timeStart;
+  const double position = played + wavOffset / 44.1 - latencyMs;
+  const double sixteenthTime = 60000.0 / (tpCount * 16);
+  const std::int64_t sixteenths = tsCount * 16;
+  // Floor, not truncation: just after a restart near the start of the measure, what is heard
+  // is still the end of the measure before.
+  const auto s = static_cast<std::int64_t>(std::floor(position / sixteenthTime)) % sixteenths;
+  return s < 0 ? s + sixteenths : s;
+}

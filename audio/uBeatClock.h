@@ -1,0 +1,25 @@
+// Time arithmetic of looped playback: the timer interval, the in-phase restart and the
+// playhead's sixteenth. The clock is a 32-bit millisecond count that wraps after 2^32 ms;
+// differences are taken unsigned, so a wrap between two readings is harmless.
+#pragma once
+
+#include <cstdint>
+
+// The playback timer's interval: trunc(60000 / (tpCount * 16)) ms, about one sixteenth.
+std::uint32_t TimerInterval(std::int32_t tpCount);
+
+// Samples played between two clock readings: trunc((now - start) * 44.1).
+std::int64_t ElapsedSamples(std::uint32_t now, std::uint32_t start);
+
+// Where a restarted loop begins: the sample of the old measure sounding now (the playing
+// image began at sample wavOffset of the old measure, `elapsed` samples ago), taken as a
+// fraction of the old length (rounded to a 32-bit float) and applied to the new length.
+// The result is below newLength.
+std::uint32_t RestartOffset(std::uint32_t wavOffset, std::int64_t elapsed, std::uint32_t oldLength,
+                            std::uint32_t newLength);
+
+// The sixteenth of the measure sounding now, 0 .. 16 * tsCount - 1: the image began at
+// sample wavOffset of the measure at clock reading timeStart; what is heard lags what has
+// been played by latencyMs.
+std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
+                               std::int32_t tpCount, std::int32_t tsCount, double latencyMs = 0.0);

@@ -1,0 +1,78 @@
+// The restart's phase arithmetic and the playhead's beat clock, on a millisecond clock.
+#include <gtest/gtest.h>
+
+#include "audio/uBeatClock.h"
+#include "audio/uWavUtils.h"
+
+namespace {
+
+TEST(TimerInterval, TruncatedSixteenth) {
+  const struct {
+    int bpm;
+    std::uint32_t ms;
+  } cases[] = {{60, 62}, {90, 41}, {120, 31}, {180, 20}, {240, 15}, {97, 38}};
+  for (const auto& c : cases) EXPECT_EQ(TimerInterval(c.bpm), c.ms) << c.bpm;
+}
+
+TEST(ElapsedSamples, UnsignedAcrossTheClockWrap) {
+  EXPECT_EQ(ElapsedSamples(1500, 0), 66150);
+  EXPECT_EQ(ElapsedSamples(1750, 1500), 11025);
+  EXPECT_EQ(ElapsedSamples(999, 0xFFFFFFFFu - 500), 66150);  // 1500 ms across the wrap
+  EXPECT_EQ(ElapsedSamples(7, 7), 0);
+}
+
+// 4/4: Start at 120 BPM, the tempo changed to 60 at 1500 ms, another change 250 ms later.
+TEST(Restart, KeepsThePhaseAcrossTempoChanges) {
+  const std::uint32_t at120 = MeasureLength(4, 120), at60 = MeasureLength(4, 60);
+  const std::uint32_t first = RestartOffset(0, ElapsedSamples(1500, 0), at120, at60);
+  EXPECT_EQ(first, 132300u);  // phase 66150 of 88200 is 0.75
+  EXPECT_EQ(PlayheadSixteenth(1500, 1500, first, 60, 4), 48);
+
+  const std::uint32_t second = RestartOffset(first, ElapsedSamples(1750, 1500), at60, at60);
+  EXPECT_EQ(second, 143325u);
+  EXPECT_EQ(PlayheadSixteenth(1750, 1750, second, 60, 4), 52);
+}
+
+TEST(Restart, FractionOfTheMeasure) {
+  const struct {
+    std::uint32_t wavOffset;
+    std::int64_t elapsed;
+    std::uint32_t oldLength, newLength, offset;
+  } cases[] = {
+      {0, 0, 88200, 88200, 0},
+      {0, 88200, 88200, 66150, 0},            // a whole measure later: the start again
+      {88199, 1, 88200, 88200, 0},            // wraps inside the old measure
+      {44100, 0, 88200, 132300, 66150},       // 4/4 to 6/4 at half the measure
+      {0, 88199, 88200, 352800, 352796},      // the last sample stays below the new length
+      {0, 3 * 88200 + 22050, 88200, 88200, 22050},
+      {33074, 0, 33075, 352800, 352789},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RestartOffset(c.wavOffset, c.elapsed, c.oldLength, c.newLength), c.offset)
+        << c.wavOffset << " + " << c.elapsed << " of " << c.oldLength;
+}
+
+TEST(PlayheadSixteenth, FromTheClockNotFromTicks) {
+  const struct {
+    std::uint32_t now, start, wavOffset;
+    int bpm, beats;
+    double latency;
+    std::int64_t s;
+  } cases[] = {
+      {1000, 0, 0, 120, 4, 0, 32},
+      {2000, 0, 0, 120, 4, 0, 0},
+      {1999, 0, 0, 120, 4, 0, 63},
+      {31, 0, 0, 120, 4, 0, 0},
+      {32, 0, 0, 120, 4, 0, 1},
+      {500, 0, 0, 240, 3, 0, 32},
+      {0, 0, 22050, 120, 4, 0, 16},           // the image began a beat into the measure
+      {1000, 0, 0, 120, 4, 46.4, 30},         // what is heard lags the clock
+      {10, 0, 0, 120, 4, 46.4, 62},           // just after a restart at the start: the end
+      {499, 0xFFFFFFFFu - 500, 0, 120, 4, 0, 32},  // across the clock's wrap
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PlayheadSixteenth(c.now, c.start, c.wavOffset, c.bpm, c.beats, c.latency), c.s)
+        << c.now << " - " << c.start << " at " << c.bpm;
+}
+
+}  // namespace

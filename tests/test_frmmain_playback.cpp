@@ -1,0 +1,297 @@
+// Start, Stop, in-phase restarts and the playhead, driven by a clock the test sets.
+#include <QLineEdit>
+
+#include "audio/uBeatClock.h"
+#include "fake_sound.h"
+#include "frmmain_fixture.h"
+#include "platform/uResources.h"
+
+namespace {
+
+class FrmMainPlayback : public FrmMain {
+ protected:
+  void SetUp() override {
+    TFrmMainEnv env{[] { return false; }};
+    env.Sound = &sound;
+    Open(std::move(env));
+  }
+  void TearDown() override {
+    frm.reset();  // before the fake sound goes
+  }
+
+  void Start() { QTest::mouseClick(a->btStart(), Qt::LeftButton); }
+  void Stop() { QTest::mouseClick(a->btStop(), Qt::LeftButton); }
+  void After(std::uint32_t ms) { sound.now += ms; }
+  QLineEdit* TempoEdit() { return a->seTempo()->findChild<QLineEdit*>(); }
+
+  // The playhead's sixteenth as drawn: the only foreground column pair at the top row.
+  std::int64_t DrawnPlayhead() {
+    a->Timer1Timer();
+    const int c = Geometry().c;
+    std::int64_t found = -1;
+    for (std::int64_t s = 0; s < 16 * a->TSCount(); ++s) {
+      const int x = SixteenthX(c, s);
+      if (Pixel(x - 1, 0) == Rgb(clBlack) && Pixel(x, 0) == Rgb(clBlack) && Pixel(x + 1, 0) == Rgb(clBlack)) {
+        EXPECT_EQ(found, -1) << "two playheads";
+        found = s;
+      }
+    }
+    return found;
+  }
+
+  // The measure as the window would render it now, rotated to begin at `offset`.
+  TWav4416MI Expected(std::uint32_t offset) {
+    const TWav4416MI m = RenderMeasure(a->Notes(), MeasureLength(a->TSCount(), a->TPCount()), a->TPCount(), ReadResource);
+    TWav4416MI rotated(m.size());
+    for (std::size_t k = 0; k < m.size(); ++k) rotated[k] = m[(offset + k) % m.size()];
+    return rotated;
+  }
+
+  TFakeSound sound;
+};
+
+TEST_F(FrmMainPlayback, StartPlaysTheMeasureFromItsFirstSample) {
+  sound.now = 5000;
+  Start();
+  EXPECT_TRUE(a->Playing());
+  EXPECT_EQ(a->TimerInterval(), 31);
+  EXPECT_EQ(a->WavLength(), 88200u);
+  EXPECT_EQ(a->WavOffset(), 0u);
+  EXPECT_EQ(a->TimeStart(), 5000u);
+  ASSERT_EQ(sound.loops.size(), 1u);
+  EXPECT_EQ(sound.loops[0], Expected(0));
+  EXPECT_EQ(a->MemoryStream().bytes.size(), 44u + 2 * 88200);
+  EXPECT_EQ(a->MemoryStream().position, 0u);
+  EXPECT_EQ(sound.holds, 0);
+
+  EXPECT_EQ(DrawnPlayhead(), 0);
+  After(1000);
+  EXPECT_EQ(DrawnPlayhead(), 32);
+  After(1000);
+  EXPECT_EQ(DrawnPlayhead(), 0);
+}
+
+TEST_F(FrmMainPlayback, TempoChangesKeepTheBeat) {
+  Start();
+  After(1500);
+  TempoEdit()->setText("60");
+  EXPECT_EQ(a->TPCount(), 60);
+  EXPECT_EQ(a->WavLength(), 176400u);
+  EXPECT_EQ(a->WavOffset(), 132300u);
+  EXPECT_EQ(a->TimerInterval(), 62);
+  ASSERT_EQ(sound.loops.size(), 2u);
+  EXPECT_EQ(sound.loops[1], Expected(132300));
+  EXPECT_EQ(DrawnPlayhead(), 48);
+
+  // Every further change keeps it too: here a note moved, at the release.
+  After(250);
+  Press(NoteX(16), Middle());
+  MoveTo(NoteX(24), Middle());
+  EXPECT_EQ(sound.loops.size(), 2u);  // not while dragging
+  Release(NoteX(24), Middle());
+  ASSERT_EQ(sound.loops.size(), 3u);
+  EXPECT_EQ(a->WavOffset(), 143325u);
+  EXPECT_EQ(sound.loops[2], Expected(143325));
+  EXPECT_EQ(DrawnPlayhead(), 52);
+}
+
+TEST_F(FrmMainPlayback, TimeSignatureChangeKeepsTheFractionOfTheMeasure) {
+  Start();
+  After(1000);  // half of the 4/4 measure
+  Pick(a->cbTimeS(), 2);  // 6/4
+  EXPECT_EQ(a->WavOffset(), 66150u);
+  EXPECT_EQ(sound.loops.back(), Expected(66150));
+  EXPECT_EQ(DrawnPlayhead(), 48);
+}
+
+TEST_F(FrmMainPlayback, ClockWrapIsHarmless) {
+  sound.now = 0xFFFFFFFFu - 499;
+  Start();
+  After(1000);  // the clock has wrapped to 500
+  EXPECT_EQ(sound.now, 500u);
+  EXPECT_EQ(DrawnPlayhead(), 32);
+  Pick(a->cbTimeS(), 1);
+  EXPECT_EQ(a->WavOffset(), 44100u);
+}
+
+TEST_F(FrmMainPlayback, StartWhilePlayingGoesBackToTheFirstSixteenth) {
+  Start();
+  After(700);
+  TempoEdit()->setText("90");
+  After(300);
+  Start();
+  EXPECT_EQ(a->WavOffset(), 0u);
+  EXPECT_EQ(sound.loops.back(), Expected(0));
+  EXPECT_EQ(a->TimerInterval(), 41);
+  EXPECT_EQ(DrawnPlayhead(), 0);
+}
+
+TEST_F(FrmMainPlayback, StopEndsTheLoopAndWipesThePlayhead) {
+  Start();
+  After(400);
+  EXPECT_EQ(DrawnPlayhead(), 12);
+  Stop();
+  EXPECT_FALSE(a->Playing());
+  EXPECT_EQ(sound.stops, 1);
+  EXPECT_FALSE(sound.playing);
+  for (int s = 0; s < 64; ++s) EXPECT_EQ(Pixel(SixteenthX(Geometry().c, s), 0), Rgb(clWhite)) << s;
+  // A change while stopped plays nothing.
+  QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+  TempoEdit()->setText("200");
+  EXPECT_EQ(sound.loops.size(), 1u);
+  EXPECT_FALSE(a->Playing());
+}
+
+TEST_F(FrmMainPlayback, EveryChangeOfTheSoundRestartsAPlayingMeasure) {
+  a->cbNotesList()->addItem("Run");
+  Start();
+  ClickNote(1);  // a press and release restarts too
+  std::size_t loops = sound.loops.size();
+  EXPECT_EQ(loops, 2u);
+  const auto expectRestart = [&](const char* what) {
+    EXPECT_EQ(sound.loops.size(), ++loops) << what;
+    EXPECT_EQ(sound.loops.back(), Expected(a->WavOffset())) << what;
+    EXPECT_TRUE(a->Playing()) << what;
+  };
+  Pick(a->cbType(), 4);
+  expectRestart("type");
+  Pick(a->cbType(), 0);
+  expectRestart("type back");
+  Pick(a->cbTone(), 12);
+  expectRestart("tone");
+  Pick(a->cbLength(), 1);
+  expectRestart("length");
+  Pick(a->cbLoudness(), 0);
+  expectRestart("loudness");
+  QTest::mouseClick(a->btNoteDelete(), Qt::LeftButton);
+  expectRestart("delete");
+  QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+  expectRestart("add");
+  Pick(a->cbTimeS(), 0);
+  expectRestart("time signature");
+  TempoEdit()->setText("150");
+  expectRestart("tempo");
+  EXPECT_EQ(sound.stops, 0);
+}
+
+TEST_F(FrmMainPlayback, WithoutASoundDeviceThePlayheadStillRuns) {
+  sound.deviceWorks = false;
+  Start();
+  EXPECT_TRUE(a->Playing());
+  After(500);
+  EXPECT_EQ(DrawnPlayhead(), 16);
+}
+
+TEST_F(FrmMainPlayback, PlayheadShowsTheSixteenthBeingHeard) {
+  sound.latencyMs = 40;
+  Start();
+  After(1000);
+  EXPECT_EQ(DrawnPlayhead(), 30);  // 960 ms heard
+}
+
+TEST_F(FrmMainPlayback, TimerTicksDrawThePlayhead) {
+  Start();
+  After(250);
+  QTest::qWait(a->TimerInterval() * 3);  // real ticks of Timer1
+  bool drawn = false;
+  for (int s = 0; s < 64; ++s) drawn |= Pixel(SixteenthX(Geometry().c, s), 0) == Rgb(clBlack);
+  EXPECT_TRUE(drawn);
+}
+
+// ---- The tempo field as a user types -------------------------------------------------------
+
+class TempoField : public FrmMainPlayback {
+ protected:
+  void Type(const char* keys) {
+    TempoEdit()->setFocus();
+    QTest::keyClicks(TempoEdit(), keys);
+  }
+  void SelectAll() {
+    TempoEdit()->setFocus();
+    TempoEdit()->selectAll();
+  }
+  void Enter() { QTest::keyClick(a->seTempo(), Qt::Key_Return); }
+  void LeaveField() {
+    a->btStart()->setFocus();
+    QApplication::processEvents();
+  }
+};
+
+TEST_F(TempoField, TypedTextStaysWhileTyping) {
+  const struct {
+    const char* typed;
+    int whileTyping;  // TPCount after the last key
+    const char* afterEditing;
+    int tempo;
+  } cases[] = {{"90", 90, "90", 90}, {"120", 120, "120", 120}, {"300", 240, "240", 240}, {"30", 60, "60", 60},
+               {"7", 60, "60", 60},  {"240", 240, "240", 240}};
+  for (const auto& c : cases) {
+    for (bool byEnter : {false, true}) {
+      SCOPED_TRACE(std::string(c.typed) + (byEnter ? " Enter" : " focus out"));
+      SelectAll();
+      Type(c.typed);
+      EXPECT_EQ(TempoEdit()->text(), c.typed);
+      EXPECT_EQ(a->TPCount(), c.whileTyping);
+      if (byEnter)
+        Enter();
+      else
+        LeaveField();
+      EXPECT_EQ(TempoEdit()->text(), c.afterEditing);
+      EXPECT_EQ(a->TPCount(), c.tempo);
+      EXPECT_EQ(a->seTempo()->value(), c.tempo);
+    }
+  }
+}
+
+TEST_F(TempoField, EachKeystrokeTakesEffectAtOnce) {
+  Start();
+  SelectAll();
+  Type("9");
+  EXPECT_EQ(TempoEdit()->text(), "9");
+  EXPECT_EQ(a->TPCount(), 60);
+  EXPECT_EQ(a->WavLength(), MeasureLength(4, 60));
+  Type("0");
+  EXPECT_EQ(a->TPCount(), 90);
+  EXPECT_EQ(a->WavLength(), MeasureLength(4, 90));
+  EXPECT_EQ(sound.loops.size(), 3u);
+  EXPECT_EQ(TempoEdit()->text(), "90");
+}
+
+TEST_F(TempoField, EmptyFieldPlaysAt60AndStaysEmpty) {
+  Start();
+  SelectAll();
+  QTest::keyClick(TempoEdit(), Qt::Key_Backspace);
+  EXPECT_EQ(TempoEdit()->text(), "");
+  EXPECT_EQ(a->TPCount(), 60);
+  EXPECT_EQ(a->WavLength(), MeasureLength(4, 60));
+  LeaveField();
+  EXPECT_EQ(TempoEdit()->text(), "");
+  EXPECT_EQ(a->TPCount(), 60);
+  SelectAll();
+  Enter();
+  EXPECT_EQ(TempoEdit()->text(), "");
+  // The arrows go on from the tempo that plays.
+  QTest::keyClick(a->seTempo(), Qt::Key_Up);
+  EXPECT_EQ(TempoEdit()->text(), "61");
+  EXPECT_EQ(a->TPCount(), 61);
+}
+
+TEST_F(TempoField, ArrowsAndWheelStepWithinTheLimits) {
+  a->seTempo()->setFocus();
+  QTest::keyClick(a->seTempo(), Qt::Key_Down);
+  EXPECT_EQ(a->TPCount(), 119);
+  a->seTempo()->setValue(240);
+  EXPECT_EQ(a->TPCount(), 240);
+  QTest::keyClick(a->seTempo(), Qt::Key_Up);
+  EXPECT_EQ(TempoEdit()->text(), "240");
+  QWheelEvent wheel(QPointF(5, 5), a->seTempo()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(a->seTempo(), &wheel);
+  EXPECT_EQ(a->TPCount(), 239);
+  // Letters never get in.
+  SelectAll();
+  Type("1a2");
+  EXPECT_EQ(TempoEdit()->text(), "12");
+}
+
+}  // namespace

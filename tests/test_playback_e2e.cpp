@@ -1,0 +1,125 @@
+// Playing for real through SDL's disk driver, which writes exactly what the callback put
+// out: the recorded stream must be the loops handed over, back to back, each repeating
+// sample for sample, and every restart must continue the beat where the old loop was.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "audio/uBeatClock.h"
+#include "frmmain_fixture.h"
+#include "recording_output.h"
+#include "ui/uAppStyle.h"
+
+namespace {
+
+std::filesystem::path RecordingPath() {
+  static const auto path = std::filesystem::temp_directory_path() /
+                           ("taktola-e2e-" + std::to_string(::getpid()) + ".raw");
+  return path;
+}
+
+std::vector<std::int16_t> ReadRecording() {
+  std::ifstream in(RecordingPath(), std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+class PlaybackThroughSdl : public FrmMain {
+ protected:
+  void SetUp() override {
+    player = std::make_unique<TSdlLoopPlayer>(1024);
+    output = std::make_unique<TRecordingOutput>(*player);
+    TFrmMainEnv env{[] { return false; }};
+    env.Sound = output.get();
+    Open(std::move(env));
+  }
+  // Each action hands one loop over; note where the window says that loop begins.
+  void Act(const std::function<void()>& action, int playMs) {
+    action();
+    offsets.push_back(a->WavOffset());
+    lengths.push_back(a->WavLength());
+    QTest::qWait(playMs);
+  }
+  void Finish() {
+    frm.reset();
+    player.reset();  // closes the device, and with it the recording
+  }
+
+  std::unique_ptr<TSdlLoopPlayer> player;
+  std::unique_ptr<TRecordingOutput> output;
+  std::vector<std::uint32_t> offsets, lengths;
+};
+
+TEST_F(PlaybackThroughSdl, RestartsAreGaplessAndInPhase) {
+  ASSERT_TRUE(player->HasDevice()) << SDL_GetError();
+  Act([&] { QTest::mouseClick(a->btStart(), Qt::LeftButton); }, 2300);  // past the loop's end
+  Act([&] { a->seTempo()->findChild<QLineEdit*>()->setText("90"); }, 700);
+  Act(
+      [&] {
+        Press(NoteX(32), Middle());
+        MoveTo(NoteX(40), Middle());
+        Release(NoteX(40), Middle());
+      },
+      600);
+  Act([&] { Pick(a->cbTimeS(), 2); }, 600);
+  Act([&] { QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton); }, 500);
+  QTest::mouseClick(a->btStop(), Qt::LeftButton);
+  Finish();
+
+  const auto& hand = output->handOvers;
+  ASSERT_EQ(hand.size(), 5u);
+  const std::vector<std::int16_t> stream = ReadRecording();
+  ASSERT_GT(stream.size(), output->stoppedAt);
+
+  // Where the player's count of samples sits in the file: the file also holds the silence
+  // the driver wrote before the first loop was handed over.
+  const TWav4416MI& first = hand[0].loop;
+  std::int64_t shift = -1;
+  for (std::size_t c = 0; c + 4000 < stream.size() && shift < 0; ++c)
+    if (std::equal(first.begin(), first.begin() + 4000, stream.begin() + c)) shift = static_cast<std::int64_t>(c) - static_cast<std::int64_t>(hand[0].at);
+  ASSERT_GE(shift, 0) << "the first loop is not in the recording";
+
+  for (std::size_t j = 0; j < hand.size(); ++j) {
+    SCOPED_TRACE("loop " + std::to_string(j));
+    const TWav4416MI& loop = hand[j].loop;
+    ASSERT_EQ(loop.size(), lengths[j]);
+    const std::uint64_t end = j + 1 < hand.size() ? hand[j + 1].at : output->stoppedAt;
+    // Sample for sample the loop, repeated: no gap, no sample lost or doubled at the seams.
+    std::uint64_t wrong = 0, firstWrong = 0;
+    for (std::uint64_t p = hand[j].at; p < end; ++p)
+      if (stream[p + shift] != loop[(p - hand[j].at) % loop.size()] && wrong++ == 0) firstWrong = p - hand[j].at;
+    EXPECT_EQ(wrong, 0u) << "first difference " << firstWrong << " samples into the loop";
+    if (j == 0) {
+      EXPECT_GT(end - hand[j].at, loop.size()) << "the first loop did not come round";
+      continue;
+    }
+    // The restart's phase: where the old loop stood when the new one took over, as a
+    // fraction of the old measure, carried to the new one.
+    const std::uint32_t kept = RestartOffset(offsets[j - 1], static_cast<std::int64_t>(hand[j].at - hand[j - 1].at),
+                                             lengths[j - 1], lengths[j]);
+    const std::int64_t error = std::abs(static_cast<std::int64_t>(offsets[j]) - kept);
+    EXPECT_LE(error, 44) << "the new loop begins at " << offsets[j] << ", the beat is at " << kept;
+    RecordProperty("phase_error_" + std::to_string(j), static_cast<int>(error));
+    std::cout << "restart " << j << ": phase error " << error << " samples\n";
+  }
+  std::filesystem::remove(RecordingPath());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // The disk driver writes what the callback produced, paced like a real device.
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", RecordingPath().c_str(), 1);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setStyle(new TAppStyle);
+  return RUN_ALL_TESTS();
+}

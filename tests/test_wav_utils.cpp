@@ -1,0 +1,302 @@
+// Measure synthesis and the WAV image.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <numeric>
+#include <string>
+
+#include "audio/uWavUtils.h"
+
+namespace {
+
+// A voice recording as the resources hold one: canonical header, then samples.
+std::vector<std::uint8_t> VoiceFixture(const std::vector<std::int16_t>& samples, std::uint32_t claimedBytes) {
+  TMemoryStream s;
+  WriteWav(s, samples, 0);
+  std::vector<std::uint8_t> bytes = s.bytes;
+  for (int k = 0; k < 4; ++k) bytes[40 + k] = static_cast<std::uint8_t>(claimedBytes >> (8 * k));
+  return bytes;
+}
+
+// Voices 0..8, each a ramp 1, 2, 3, ... of 100 + voice samples.
+struct TFixtureVoices {
+  std::map<std::string, std::vector<std::uint8_t>, std::less<>> files;
+  TFixtureVoices() {
+    for (std::size_t v = 0; v < VoiceTable.size(); ++v) {
+      std::vector<std::int16_t> ramp(100 + v);
+      std::iota(ramp.begin(), ramp.end(), std::int16_t{1});
+      files[std::string(VoiceTable[v].resource)] = VoiceFixture(ramp, static_cast<std::uint32_t>(2 * ramp.size()));
+    }
+  }
+  TResourceReader Reader() {
+    return [this](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
+      const auto it = files.find(name);
+      if (it == files.end()) return std::nullopt;
+      return std::span<const std::uint8_t>(it->second);
+    };
+  }
+};
+
+TNote Sine(std::uint16_t offset, std::uint16_t length = 2, float tone = 440.0f, float loudness = 0.5f) {
+  TNote n = DefaultNote(offset);
+  n.length = length;
+  n.tone = tone;
+  n.loudness = loudness;
+  return n;
+}
+
+TNote Voice(std::uint16_t offset, std::uint16_t type) {
+  TNote n = DefaultNote(offset);
+  n.n_type = type;
+  return n;
+}
+
+TWav4416MI Render(const TNotes& notes, int beats = 4, int bpm = 120) {
+  TFixtureVoices voices;
+  return RenderMeasure(notes, MeasureLength(beats, bpm), bpm, voices.Reader());
+}
+
+TEST(MeasureLength, BeatsAndTempo) {
+  const struct {
+    int beats, bpm;
+    std::uint32_t samples;
+  } cases[] = {{4, 120, 88200}, {3, 240, 33075}, {8, 60, 352800}, {4, 97, 109113}, {6, 180, 88200}};
+  for (const auto& c : cases) EXPECT_EQ(MeasureLength(c.beats, c.bpm), c.samples) << c.beats << "/" << c.bpm;
+}
+
+TEST(SixteenthsToSamples, TruncatesEachConversion) {
+  const struct {
+    std::uint16_t sixteenths;
+    int bpm;
+    std::uint32_t samples;
+  } cases[] = {{16, 120, 22050}, {2, 120, 2756}, {13, 120, 17915}, {64, 120, 88200},
+               {0, 120, 0},      {1, 97, 1704},  {48, 240, 33075}, {128, 60, 352800}};
+  for (const auto& c : cases) EXPECT_EQ(SixteenthsToSamples(c.sixteenths, c.bpm), c.samples) << c.sixteenths;
+}
+
+TEST(AddSine, BurstAtPhaseZeroForCountSamples) {
+  TWav4416MS mix(1000, 0.0f);
+  AddSine(mix, 100, 440.0f, 50, 0.5f);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(mix[i], 0.0f) << i;
+  for (int i = 150; i < 1000; ++i) ASSERT_EQ(mix[i], 0.0f) << i;
+  EXPECT_EQ(mix[100], 0.0f);  // sin 0
+  for (int i = 1; i < 50; ++i)
+    EXPECT_NEAR(mix[100 + i], 0.5 * 32767 * std::sin(2 * M_PI * 440 * i / 44100), 0.01) << i;
+}
+
+TEST(AddSine, WrapsAroundTheMeasureAndOnlyThere) {
+  // A burst that starts near the end continues the same sine from sample 0.
+  TWav4416MS wrapped(1000, 0.0f), straight(2000, 0.0f);
+  AddSine(wrapped, 990, 523.251f, 30, 0.8f);
+  AddSine(straight, 990, 523.251f, 30, 0.8f);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(wrapped[(990 + i) % 1000], straight[990 + i]) << i;
+  for (int i = 20; i < 990; ++i) ASSERT_EQ(wrapped[i], 0.0f) << i;
+
+  // Notes from a pattern file may start or last beyond the measure: modulo its length.
+  TWav4416MS far(100, 0.0f), straight2(1234 + 250, 0.0f), folded(100, 0.0f);
+  AddSine(far, 1234, 440.0f, 250, 1.0f);  // starts at 34, goes round 2.5 times
+  AddSine(straight2, 1234, 440.0f, 250, 1.0f);
+  for (std::size_t i = 0; i < straight2.size(); ++i) folded[i % 100] += straight2[i];
+  for (int i = 0; i < 100; ++i) EXPECT_NEAR(far[i], folded[i], 0.01) << i;
+}
+
+TEST(RenderMeasure, NoteAtTheEndOfTheMeasureSoundsFromItsStart) {
+  EXPECT_EQ(Render({Sine(64)}), Render({Sine(0)}));
+  EXPECT_EQ(Render({Sine(48, 2), Sine(64, 13, 880.0f)}), Render({Sine(48, 2), Sine(0, 13, 880.0f)}));
+}
+
+TEST(RenderMeasure, LongNoteTwoSixteenthsBeforeTheEndWraps) {
+  const TWav4416MI wrapped = Render({Sine(62, 13)});
+  const std::uint32_t start = SixteenthsToSamples(62, 120), n = 88200, count = 17915;
+  ASSERT_EQ(start, 85443u);
+  // The same burst rendered where it fits, in a measure twice as long, then folded.
+  TWav4416MS straight(2 * n, 0.0f);
+  AddSine(straight, start, 440.0f, count, 0.5f);
+  TWav4416MS folded(n, 0.0f);
+  for (std::uint32_t i = 0; i < 2 * n; ++i) folded[i % n] += straight[i];
+  TWav4416MI expected(n);
+  NormalizeWav(folded, expected);
+  EXPECT_EQ(wrapped, expected);
+  EXPECT_NE(wrapped[100], 0);  // the tail sounds at the start of the measure
+  EXPECT_EQ(wrapped[count - (n - start) + 10], 0);
+}
+
+TEST(RenderMeasure, NotesAtOneOffsetAdd) {
+  TWav4416MS one(3000, 0.0f), two(3000, 0.0f);
+  AddSine(one, 0, 440.0f, 2756, 0.3f);
+  AddSine(two, 0, 440.0f, 2756, 0.3f);
+  AddSine(two, 0, 440.0f, 2756, 0.3f);
+  for (int i = 0; i < 2756; ++i) EXPECT_EQ(two[i], static_cast<float>(static_cast<double>(one[i]) * 2)) << i;
+  // Louder in the mix, but the measure is scaled to the same peak.
+  const TWav4416MI a = Render({Sine(16, 2, 440.0f, 0.3f)});
+  const TWav4416MI b = Render({Sine(16, 2, 440.0f, 0.3f), Sine(16, 2, 440.0f, 0.3f)});
+  for (std::size_t i = 0; i < a.size(); ++i) ASSERT_LE(std::abs(a[i] - b[i]), 1) << i;
+}
+
+TEST(RenderMeasure, LoudnessSetsBalanceNotLevel) {
+  const TWav4416MI loud = Render({Sine(0, 2, 440.0f, 0.8f)});
+  const TWav4416MI soft = Render({Sine(0, 2, 440.0f, 0.3f)});
+  for (std::size_t i = 0; i < loud.size(); ++i) ASSERT_LE(std::abs(loud[i] - soft[i]), 1) << i;
+  const auto peak = [](const TWav4416MI& s, std::size_t from, std::size_t to) {
+    int p = 0;
+    for (std::size_t i = from; i < to; ++i) p = std::max(p, std::abs(int{s[i]}));
+    return p;
+  };
+  EXPECT_EQ(peak(loud, 0, loud.size()), 26213);
+
+  const TWav4416MI both = Render({Sine(0, 2, 440.0f, 0.8f), Sine(32, 2, 440.0f, 0.3f)});
+  EXPECT_EQ(peak(both, 0, 3000), 26213);
+  EXPECT_NEAR(peak(both, 44100, 47000) / 26213.0, 0.3 / 0.8, 0.0001);
+}
+
+TEST(RenderMeasure, SilenceWhenNothingSounds) {
+  const TWav4416MI zeros(88200, 0);
+  EXPECT_EQ(Render({}), zeros);
+  EXPECT_EQ(Render({Sine(0, 13, 440.0f, 0.0f), Sine(16, 2, 880.0f, 0.0f)}), zeros);
+  EXPECT_EQ(Render({}, 8, 60).size(), 352800u);
+}
+
+TEST(RenderMeasure, VoiceNotesIgnoreToneLengthAndLoudness) {
+  TNote voice = Voice(16, 3);
+  const TWav4416MI plain = Render({voice, Sine(0)});
+  voice.tone = 1046.502f;
+  voice.length = 13;
+  voice.loudness = 0.0f;
+  EXPECT_EQ(Render({voice, Sine(0)}), plain);
+}
+
+TEST(AddVoice, AddsTheRecordingAtItsLevel) {
+  TFixtureVoices voices;
+  TWav4416MS mix(1000, 0.5f);
+  AddVoice(mix, 2, 990, voices.Reader());  // 102 samples: 1..102, wrapping after 10
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(mix[990 + i], 0.5f + i + 1) << i;
+  for (int i = 10; i < 102; ++i) EXPECT_EQ(mix[i - 10], 0.5f + i + 1) << i;
+  EXPECT_EQ(mix[92], 0.5f);
+}
+
+TEST(AddVoice, ShortResourcesAndLongVoices) {
+  TFixtureVoices voices;
+  // A header that claims more samples than the resource holds: the rest read as 0.
+  voices.files["EN_NUM0_01"] = VoiceFixture({7, 8, 9}, 20);
+  TWav4416MS mix(50, 0.0f);
+  AddVoice(mix, 0, 0, voices.Reader());
+  EXPECT_EQ(mix[0], 7.0f);
+  EXPECT_EQ(mix[2], 9.0f);
+  EXPECT_EQ(mix[3], 0.0f);
+  // A voice longer than the measure is cut to one measure, not wrapped onto itself.
+  TWav4416MS tiny(40, 0.0f);
+  AddVoice(tiny, 5, 0, voices.Reader());  // 105 samples 1..105
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(tiny[i], static_cast<float>(i + 1)) << i;
+  // Hardly a header at all: no samples.
+  voices.files["EN_NUM0_02"] = {'R', 'I', 'F', 'F'};
+  TWav4416MS untouched(10, 0.0f);
+  AddVoice(untouched, 1, 0, voices.Reader());
+  EXPECT_EQ(untouched, TWav4416MS(10, 0.0f));
+}
+
+TEST(AddVoice, MissingResourceFailsTheBuild) {
+  TFixtureVoices voices;
+  voices.files.erase("JA_NUM0_04");
+  TWav4416MS mix(100, 0.0f);
+  EXPECT_THROW(AddVoice(mix, 8, 0, voices.Reader()), std::runtime_error);
+  EXPECT_THROW(RenderMeasure({Sine(0), Voice(16, 9)}, 88200, 120, voices.Reader()), std::runtime_error);
+}
+
+TEST(NormalizeWav, ScalesByThePeakOfEitherSign) {
+  EXPECT_EQ(NormalizedPeak, 26213.600000000002);
+  TWav4416MS mix{0.0f, 100.0f, -200.0f, 50.0f, -0.01f};
+  TWav4416MI out(mix.size());
+  NormalizeWav(mix, out);
+  EXPECT_EQ(out, (TWav4416MI{0, 13106, -26213, 6553, -1}));
+  mix = {3.0f, -1.5f};
+  out.assign(2, 99);
+  NormalizeWav(mix, out);
+  EXPECT_EQ(out, (TWav4416MI{26213, -13106}));
+  mix = {0.0f, 0.0f};
+  out.assign(2, 99);
+  NormalizeWav(mix, out);
+  EXPECT_EQ(out, (TWav4416MI{0, 0}));
+}
+
+TEST(WriteWav, CanonicalImageOfAMeasure) {
+  TWav4416MI samples(88200);
+  std::iota(samples.begin(), samples.end(), std::int16_t{-3000});
+  TMemoryStream s;
+  WriteWav(s, samples, 0);
+  ASSERT_EQ(s.bytes.size(), 176444u);
+  const auto u32 = [&](std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, s.bytes.data() + at, 4);
+    return v;
+  };
+  EXPECT_EQ(std::string(s.bytes.begin(), s.bytes.begin() + 4), "RIFF");
+  EXPECT_EQ(u32(4), 176436u);
+  EXPECT_EQ(std::string(s.bytes.begin() + 8, s.bytes.begin() + 16), "WAVEfmt ");
+  EXPECT_EQ(u32(16), 16u);
+  EXPECT_EQ(u32(20), 0x00010001u);  // PCM, one channel
+  EXPECT_EQ(u32(24), 44100u);
+  EXPECT_EQ(u32(28), 88200u);
+  EXPECT_EQ(u32(32), 0x00100002u);  // block 2, 16 bits
+  EXPECT_EQ(std::string(s.bytes.begin() + 36, s.bytes.begin() + 40), "data");
+  EXPECT_EQ(u32(40), 176400u);
+  EXPECT_EQ(s.position, s.bytes.size());
+  EXPECT_EQ(ReadWavImage(s.bytes), samples);
+}
+
+TEST(WriteWav, RotatedToBeginAtAnySample) {
+  TWav4416MI samples(1000);
+  std::iota(samples.begin(), samples.end(), std::int16_t{0});
+  TMemoryStream first;
+  WriteWav(first, samples, 0);
+  for (std::uint32_t offset : {0u, 500u, 999u, 1500u}) {
+    TMemoryStream s;
+    WriteWav(s, samples, offset);
+    const auto image = ReadWavImage(s.bytes);
+    ASSERT_TRUE(image);
+    for (std::uint32_t k = 0; k < 1000; ++k) ASSERT_EQ((*image)[k], samples[(offset + k) % 1000]) << offset;
+    EXPECT_TRUE(std::equal(s.bytes.begin(), s.bytes.begin() + 40, first.bytes.begin()));
+  }
+  // The header alone differs between measures in its two size fields.
+  TMemoryStream other;
+  WriteWav(other, TWav4416MI(33075), 0);
+  for (std::size_t i = 0; i < 40; ++i)
+    if (i < 4 || i >= 8) {
+      EXPECT_EQ(other.bytes[i], first.bytes[i]) << i;
+    }
+}
+
+TEST(WriteWav, WritesAtThePosition) {
+  TMemoryStream s;
+  s.Write("xyz", 3);
+  WriteWav(s, {1, 2}, 1);
+  ASSERT_EQ(s.bytes.size(), 3u + 48u);
+  EXPECT_EQ(s.bytes[3], 'R');
+  EXPECT_EQ(s.bytes[47], 2);  // sample 1 first
+  EXPECT_EQ(s.bytes[49], 1);
+}
+
+TEST(ReadWavImage, RefusesAnythingElse) {
+  TMemoryStream good;
+  WriteWav(good, {1, 2, 3, 4}, 0);
+  ASSERT_TRUE(ReadWavImage(good.bytes));
+  const struct {
+    const char* what;
+    std::size_t at;
+    std::uint8_t value;
+  } spoilt[] = {{"tag", 0, 'X'},       {"form", 8, 'X'},      {"fmt", 12, 'X'},  {"format", 20, 3},
+                {"stereo", 22, 2},     {"rate", 24, 0x22},    {"block", 32, 4},  {"bits", 34, 8},
+                {"data tag", 36, 'X'}, {"data size", 40, 10}, {"riff size", 4, 1}};
+  for (const auto& s : spoilt) {
+    std::vector<std::uint8_t> bytes = good.bytes;
+    bytes[s.at] = s.value;
+    EXPECT_FALSE(ReadWavImage(bytes)) << s.what;
+  }
+  std::vector<std::uint8_t> cut(good.bytes.begin(), good.bytes.end() - 2);
+  EXPECT_FALSE(ReadWavImage(cut));
+  EXPECT_FALSE(ReadWavImage({}));
+  EXPECT_FALSE(ReadWavImage(std::span<const std::uint8_t>(good.bytes.data(), 43)));
+}
+
+}  // namespace
