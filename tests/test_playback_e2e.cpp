@@ -11,6 +11,7 @@
 
 #include "audio/uBeatClock.h"
 #include "frmmain_fixture.h"
+#include "playback_check.h"
 #include "recording_output.h"
 #include "ui/uAppStyle.h"
 
@@ -76,39 +77,22 @@ TEST_F(PlaybackThroughSdl, RestartsAreGaplessAndInPhase) {
 
   const auto& hand = output->handOvers;
   ASSERT_EQ(hand.size(), 5u);
-  const std::vector<std::int16_t> stream = ReadRecording();
-
-  // Where the player's count of samples sits in the file: the file also holds the silence
-  // the driver wrote before the first loop was handed over.
-  const TWav4416MI& first = hand[0].loop;
-  std::int64_t shift = -1;
-  for (std::size_t c = 0; c + 4000 < stream.size() && shift < 0; ++c)
-    if (std::equal(first.begin(), first.begin() + 4000, stream.begin() + c)) shift = static_cast<std::int64_t>(c) - static_cast<std::int64_t>(hand[0].at);
-  ASSERT_GE(shift, 0) << "the first loop is not in the recording";
-  ASSERT_GE(stream.size(), output->stoppedAt + shift);
-
+  const TPlaybackCheck check = CheckPlayback(ReadRecording(), hand, offsets, lengths, output->stoppedAt);
+  ASSERT_TRUE(check.shift) << "the first loop is not in the recording";
+  ASSERT_EQ(check.loops.size(), hand.size()) << "the recording ends before the sound stopped";
   for (std::size_t j = 0; j < hand.size(); ++j) {
     SCOPED_TRACE("loop " + std::to_string(j));
-    const TWav4416MI& loop = hand[j].loop;
-    ASSERT_EQ(loop.size(), lengths[j]);
-    const std::uint64_t end = j + 1 < hand.size() ? hand[j + 1].at : output->stoppedAt;
+    const TSeamCheck& seam = check.loops[j];
+    EXPECT_EQ(hand[j].loop.size(), lengths[j]);
     // Sample for sample the loop, repeated: no gap, no sample lost or doubled at the seams.
-    std::uint64_t wrong = 0, firstWrong = 0;
-    for (std::uint64_t p = hand[j].at; p < end; ++p)
-      if (stream[p + shift] != loop[(p - hand[j].at) % loop.size()] && wrong++ == 0) firstWrong = p - hand[j].at;
-    EXPECT_EQ(wrong, 0u) << "first difference " << firstWrong << " samples into the loop";
+    EXPECT_EQ(seam.wrong, 0u) << "first difference " << seam.firstWrong << " samples into the loop";
     if (j == 0) {
-      EXPECT_GT(end - hand[j].at, loop.size()) << "the first loop did not come round";
-      continue;
+      EXPECT_GT(seam.samples, hand[0].loop.size()) << "the first loop did not come round";
     }
     // The restart's phase: where the old loop stood when the new one took over, as a
     // fraction of the old measure, carried to the new one.
-    const std::uint32_t kept = RestartOffset(offsets[j - 1], static_cast<std::int64_t>(hand[j].at - hand[j - 1].at),
-                                             lengths[j - 1], lengths[j]);
-    const std::int64_t error = std::abs(static_cast<std::int64_t>(offsets[j]) - kept);
-    EXPECT_LE(error, 44) << "the new loop begins at " << offsets[j] << ", the beat is at " << kept;
-    RecordProperty("phase_error_" + std::to_string(j), static_cast<int>(error));
-    std::cout << "restart " << j << ": phase error " << error << " samples\n";
+    EXPECT_LE(std::abs(seam.phaseError), 44);
+    if (j > 0) std::cout << "restart " << j << ": phase error " << seam.phaseError << " samples\n";
   }
   std::filesystem::remove(RecordingPath());
 }

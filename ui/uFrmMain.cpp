@@ -318,8 +318,10 @@ void TFrmMain::cbTimeSChange() {
 // ---- Measure view -------------------------------------------------------------------------
 
 void TFrmMain::DrawMeasure() {
-  Image1->SetPicture(PaintMeasure(Image1->width(), Image1->height(), devicePixelRatioF(), TSCount, Notes,
-                                  NotesIndex, {FGColor, BGColor, AcColor}));
+  Image1->Draw([&](QImage& bitmap) {
+    PaintMeasure(bitmap, Image1->width(), Image1->height(), devicePixelRatioF(), TSCount, Notes, NotesIndex,
+                 {FGColor, BGColor, AcColor});
+  });
 }
 
 int TFrmMain::NoteAt(int X, int Y) const { return ::NoteAt(Notes, Image1->width(), Image1->height(), TSCount, X, Y); }

@@ -17,12 +17,17 @@ struct TMeasureColors {
   TColor ac = DefaultAccentColor;  // inside of a sounding note
 };
 
-// Paints the whole measure into a width x height bitmap (logical pixels; the bitmap holds
-// width * dpr x height * dpr device pixels so lines stay sharp on scaled screens).
+// Paints the whole measure into the bitmap, first sized to width x height logical pixels
+// (width * dpr x height * dpr device pixels, so lines stay sharp on scaled screens). A
+// bitmap that has that size already is painted over in place.
+void PaintMeasure(QImage& bitmap, int width, int height, qreal dpr, int tsCount, const TNotes& notes,
+                  int notesIndex, const TMeasureColors& colors);
 QImage PaintMeasure(int width, int height, qreal dpr, int tsCount, const TNotes& notes, int notesIndex,
                     const TMeasureColors& colors);
 
-// Draws the playhead, 3 pixels wide, over the column of sixteenth s.
+inline constexpr int PlayheadWidth = 3;
+
+// Draws the playhead, PlayheadWidth pixels wide, over the column of sixteenth s.
 void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color);
 
 // The image control: shows its Picture and reports presses, moves and releases in image
@@ -34,8 +39,7 @@ class TImage : public QWidget {
   explicit TImage(QWidget* parent = nullptr);
 
   const QImage& Picture() const { return FPicture; }
-  void SetPicture(QImage picture);
-  // Draws over the picture in place.
+  // Draws on the picture in place, then shows it.
   void Draw(const std::function<void(QImage&)>& paint);
 
  signals:
