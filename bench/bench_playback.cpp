@@ -3,7 +3,8 @@
 //                                     plays the new loop (SDL's dummy driver)
 //   bench_playback cpu [seconds]      CPU used while playing 4/4 at 240 BPM, per minute
 //   bench_playback idle [seconds]     the same with the metronome stopped
-//   bench_playback longrun [minutes]  plays through SDL's disk driver, whose pace is not the
+//   bench_playback longrun [minutes] [buffer samples]
+//                                     plays through SDL's disk driver, whose pace is not the
 //                                     system clock's, restarting every few seconds, and
 //                                     checks every seam and every restart's phase
 #include <QApplication>
@@ -106,8 +107,8 @@ int Cpu(int seconds, bool play) {
 
 std::filesystem::path LongRunFile() { return std::filesystem::temp_directory_path() / "taktola-longrun.raw"; }
 
-int LongRun(double minutes) {
-  TSdlLoopPlayer player;
+int LongRun(double minutes, int bufferSamples) {
+  TSdlLoopPlayer player(bufferSamples);
   if (!player.HasDevice()) return std::fprintf(stderr, "no disk audio device\n"), 1;
   TRecordingOutput output(player);
   TWindow w(output);
@@ -149,8 +150,8 @@ int LongRun(double minutes) {
     worst = std::max(worst, std::abs(seam.phaseError));
     wrong += seam.wrong;
   }
-  std::printf("long run: %.1f s of wall clock, %.1f s of sound (the driver's pace is %+.2f%% of the wall clock)\n",
-              seconds, played / 44100.0, (played / 44100.0 / seconds - 1) * 100);
+  std::printf("long run, device buffer %d samples: %.1f s of wall clock, %.1f s of sound (the driver's pace is %+.2f%% of the wall clock)\n",
+              bufferSamples, seconds, played / 44100.0, (played / 44100.0 / seconds - 1) * 100);
   std::printf("  %zu loops handed over; samples not as handed over: %llu; worst phase error %lld samples\n",
               check.loops.size(), static_cast<unsigned long long>(wrong), static_cast<long long>(worst));
   return wrong == 0 && worst <= 44 ? 0 : 1;
@@ -173,7 +174,8 @@ int main(int argc, char* argv[]) {
   if (mode == "handover") return HandOver(amount > 0 ? static_cast<int>(amount) : 50);
   if (mode == "cpu") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, true);
   if (mode == "idle") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, false);
-  if (mode == "longrun") return LongRun(amount > 0 ? amount : 5);
-  std::fprintf(stderr, "usage: bench_playback handover [count] | cpu [seconds] | idle [seconds] | longrun [minutes]\n");
+  if (mode == "longrun") return LongRun(amount > 0 ? amount : 5, argc > 3 ? std::atoi(argv[3]) : 1024);
+  std::fprintf(stderr,
+               "usage: bench_playback handover [count] | cpu [seconds] | idle [seconds] | longrun [minutes] [buffer]\n");
   return 2;
 }

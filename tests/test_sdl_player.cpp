@@ -1,0 +1,105 @@
+// The SDL loop player itself. Built twice: against SDL's dummy driver, which plays into
+// nothing at the pace of a real device, and against a driver that does not exist.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "audio/uSdlPlayer.h"
+
+namespace {
+
+TMemoryStream Image(std::size_t samples) {
+  TMemoryStream s;
+  TWav4416MI loop(samples);
+  for (std::size_t i = 0; i < samples; ++i) loop[i] = static_cast<std::int16_t>(i % 1000);
+  WriteWav(s, loop, 0);
+  return s;
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+#ifndef TAKTOLA_NO_DEVICE
+
+TEST(SdlPlayer, PlaysOnlyImagesItCanRead) {
+  TSdlLoopPlayer player;
+  ASSERT_TRUE(player.HasDevice());
+  TMemoryStream bad = Image(100);
+  bad.bytes[22] = 2;  // stereo
+  EXPECT_FALSE(player.PlayWavLoop(bad));
+  EXPECT_FALSE(player.PlayWavLoop(TMemoryStream{}));
+  EXPECT_TRUE(player.PlayWavLoop(Image(44100)));
+  EXPECT_TRUE(player.StopWav());
+}
+
+TEST(SdlPlayer, HandsOverAtTheNextWholeMillisecondOfItsClock) {
+  TSdlLoopPlayer player;
+  ASSERT_TRUE(player.PlayWavLoop(Image(44100)));
+  Sleep(60);
+  {
+    TClockHold hold(player);
+    const std::uint64_t played = player.SamplesPlayed();
+    const std::uint32_t now = player.TimeGetTime();
+    EXPECT_EQ(now, static_cast<std::uint32_t>(played / 44.1) + 1);
+    ASSERT_TRUE(player.PlayWavLoop(Image(22050)));
+    EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(now * 44.1)));
+    EXPECT_GE(player.LastHandOverSample(), played);
+    EXPECT_LT(player.LastHandOverSample(), played + 46);
+    // Held, nothing is played: the clock stands.
+    Sleep(50);
+    EXPECT_EQ(player.SamplesPlayed(), played);
+    EXPECT_EQ(player.TimeGetTime(), now);
+  }
+  Sleep(60);
+  EXPECT_GT(player.SamplesPlayed(), player.LastHandOverSample());
+  player.StopWav();
+}
+
+TEST(SdlPlayer, ClockFollowsTheSamplesAndStopsWithThem) {
+  TSdlLoopPlayer player;
+  ASSERT_TRUE(player.PlayWavLoop(Image(4410)));
+  const std::uint32_t start = player.TimeGetTime();
+  std::uint32_t last = start;
+  for (int i = 0; i < 20; ++i) {
+    Sleep(10);
+    const std::uint32_t now = player.TimeGetTime();
+    EXPECT_GE(now, last) << "the clock ran back";
+    last = now;
+  }
+  // The clock is the samples played, smoothed by at most one device buffer.
+  const double playedMs = player.SamplesPlayed() / 44.1;
+  EXPECT_GT(last - start, 100u);
+  EXPECT_LE(std::abs(last - playedMs), 1024 / 44.1 + 1);
+  EXPECT_GT(player.OutputLatencyMs(), 0.0);
+
+  player.StopWav();
+  const std::uint64_t stopped = player.SamplesPlayed();
+  Sleep(80);
+  EXPECT_LE(player.SamplesPlayed(), stopped + 2048);  // what was on its way, no more
+  const std::uint64_t still = player.SamplesPlayed();
+  Sleep(80);
+  EXPECT_EQ(player.SamplesPlayed(), still);
+}
+
+#else
+
+TEST(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
+  TSdlLoopPlayer player;
+  EXPECT_FALSE(player.HasDevice());
+  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
+  EXPECT_TRUE(player.StopWav());
+  EXPECT_EQ(player.OutputLatencyMs(), 0.0);
+  {
+    TClockHold hold(player);  // harmless without a device
+    const std::uint32_t before = player.TimeGetTime();
+    Sleep(120);
+    const std::uint32_t after = player.TimeGetTime();
+    EXPECT_GE(after - before, 100u);
+    EXPECT_LT(after - before, 5000u);
+  }
+}
+
+#endif
+
+}  // namespace
