@@ -142,6 +142,7 @@ TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t
 }
 
 void TMemoryStream::Write(const void* data, std::size_t size) {
+  if (size == 0) return;
   if (position + size > bytes.size()) bytes.resize(position + size);
   std::memcpy(bytes.data() + position, data, size);
   position += size;

@@ -1,0 +1,75 @@
+// The pattern file: one pattern (time signature, tempo, notes) as INI text, and the list of
+// the pattern files in a folder. Plain C++: no toolkit.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pattern/uPattern.h"
+
+inline constexpr std::string_view PatternExtension = ".tktm";
+inline constexpr std::string_view PatternVersion = "1.00";
+// A file may hold more notes than the editor makes; more than this are not read.
+inline constexpr std::int32_t MaxLoadedNotes = 4096;
+
+// A path from UTF-8 text, on every system.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// Raised when a pattern file cannot be written; the message names the file.
+class EPatternWriteError : public std::runtime_error {
+ public:
+  explicit EPatternWriteError(const std::filesystem::path& path);
+};
+
+// Integer and float values as the file holds them. Reading never fails: text that is no
+// such number gives the default.
+std::int32_t ReadIntValue(std::string_view text, std::int32_t fallback);
+// Digits with "." or "," or the given separator between whole and fraction, an optional
+// exponent; the nearest 32-bit float.
+float ReadFloatValue(std::string_view text, float fallback, std::string_view decimalSeparator);
+// The float widened to 64 bits, at most 15 significant digits, trailing zeros dropped.
+std::string FloatText(float value, std::string_view decimalSeparator);
+
+// The text of a pattern file after the pattern was written over `old` key by key
+// (an empty `old` gives a fresh file).
+std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t timeSig, std::int32_t tempo,
+                        std::string_view decimalSeparator);
+
+// Writes the pattern to the file, replacing it whole or not at all: the new text goes to a
+// temporary file in the same folder, which then takes the file's place. Keys and sections
+// of the old file that the pattern does not write stay. Throws EPatternWriteError.
+struct TSaveHooks {
+  std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)> rename =
+      [](const std::filesystem::path& from, const std::filesystem::path& to) { std::filesystem::rename(from, to); };
+};
+void SaveNotes(const std::filesystem::path& path, const TNotes& notes, std::int32_t timeSig, std::int32_t tempo,
+               std::string_view decimalSeparator, const TSaveHooks& hooks = {});
+
+// Reads a pattern from file text. Unless the text passes the version gate, nothing changes.
+// Otherwise timeSig (limited to 0..3) and tempo are set from it and notes replaced, every
+// value limited. Returns whether the gate was passed.
+bool LoadNotesFromText(std::string_view text, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
+                       std::string_view decimalSeparator);
+// The same from a file; a file that cannot be read changes nothing.
+bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
+               std::string_view decimalSeparator);
+
+// A pattern file in a folder: its pattern name (the file name without its last extension)
+// and its path.
+struct TPatternFile {
+  std::string name;  // UTF-8
+  std::filesystem::path path;
+};
+// The regular files of the folder (not of its subfolders) whose names end in ".tktm" in any
+// letter case, hidden ones too, by name: letter case ignored first, then by code point.
+std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder);
+
+// A name under which a pattern may be stored: not empty, no control characters and none
+// of " * / : < > ? \ |.
+bool IsValidPatternName(std::u32string_view name);
