@@ -1,6 +1,7 @@
 #include "platform/uVCLUtils.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <fstream>
 #include <sstream>
 
@@ -62,3 +63,5 @@ bool IsJapanese() {
 }
 
 std::string ProgramFolder() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string DecimalSeparator() { return QLocale::system().decimalPoint().toStdString(); }

@@ -23,5 +23,8 @@ std::string LangFromLocaleFile(std::string_view text);
 // The two-letter language code of a locale name: "ja" for "ja_JP.UTF-8", "en" for "en_US".
 std::string LanguageOfLocale(std::string_view locale);
 
-// The folder that holds the program file, with no trailing separator.
+// The folder that holds the program file (UTF-8), with no trailing separator.
 std::string ProgramFolder();
+
+// The decimal separator of the user's regional settings (UTF-8).
+std::string DecimalSeparator();

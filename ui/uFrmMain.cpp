@@ -18,6 +18,7 @@
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
 #include "ui/uSpinEdit.h"
+#include "ui/uStdDialogs.h"
 
 namespace {
 
@@ -192,23 +193,31 @@ void TFrmMain::CreateControls() {
   resize(DesignClientSize);
 }
 
+template <typename Sender, typename Signal, typename... Args>
+void TFrmMain::Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...)) {
+  connect(sender, signal, this, [this, handler](Args... args) { Guarded([&] { (this->*handler)(args...); }); });
+}
+
 void TFrmMain::ConnectHandlers() {
-  connect(cbTimeS, &QComboBox::activated, this, &TFrmMain::cbTimeSChange);
-  connect(cbType, &QComboBox::activated, this, &TFrmMain::cbTypeChange);
-  connect(cbTone, &QComboBox::activated, this, &TFrmMain::cbToneChange);
-  connect(cbLength, &QComboBox::activated, this, &TFrmMain::cbLengthChange);
-  connect(cbLoudness, &QComboBox::activated, this, &TFrmMain::cbLoudnessChange);
-  connect(btStart, &QPushButton::clicked, this, &TFrmMain::btStartClick);
-  connect(btStop, &QPushButton::clicked, this, &TFrmMain::btStopClick);
-  connect(Timer1, &QTimer::timeout, this, &TFrmMain::Timer1Timer);
-  connect(btNoteDelete, &QPushButton::clicked, this, &TFrmMain::btNoteDeleteClick);
-  connect(BtNoteAdd, &QPushButton::clicked, this, &TFrmMain::BtNoteAddClick);
-  connect(seTempo, &TSpinEdit::TextChanged, this, &TFrmMain::nbTempoChange);
-  connect(Image1, &TImage::MouseDown, this, &TFrmMain::Image1MouseDown);
-  connect(Image1, &TImage::MouseMove, this, &TFrmMain::Image1MouseMove);
-  connect(Image1, &TImage::MouseUp, this, &TFrmMain::Image1MouseUp);
+  // Drop-down lists report only the user's choices.
+  Handle(cbNotesList, &QComboBox::activated, &TFrmMain::cbNotesListChange);
+  Handle(cbTimeS, &QComboBox::activated, &TFrmMain::cbTimeSChange);
+  Handle(cbType, &QComboBox::activated, &TFrmMain::cbTypeChange);
+  Handle(cbTone, &QComboBox::activated, &TFrmMain::cbToneChange);
+  Handle(cbLength, &QComboBox::activated, &TFrmMain::cbLengthChange);
+  Handle(cbLoudness, &QComboBox::activated, &TFrmMain::cbLoudnessChange);
+  Handle(btItemAdd, &QPushButton::clicked, &TFrmMain::btItemAddClick);
+  Handle(btStart, &QPushButton::clicked, &TFrmMain::btStartClick);
+  Handle(btStop, &QPushButton::clicked, &TFrmMain::btStopClick);
+  Handle(Timer1, &QTimer::timeout, &TFrmMain::Timer1Timer);
+  Handle(btNoteDelete, &QPushButton::clicked, &TFrmMain::btNoteDeleteClick);
+  Handle(BtNoteAdd, &QPushButton::clicked, &TFrmMain::BtNoteAddClick);
+  Handle(seTempo, &TSpinEdit::TextChanged, &TFrmMain::nbTempoChange);
+  Handle(Image1, &TImage::MouseDown, &TFrmMain::Image1MouseDown);
+  Handle(Image1, &TImage::MouseMove, &TFrmMain::Image1MouseMove);
+  Handle(Image1, &TImage::MouseUp, &TFrmMain::Image1MouseUp);
   // The image follows the window's size; its new size is known once it has been laid out.
-  connect(Image1, &TImage::Resized, this, &TFrmMain::FormResize);
+  Handle(Image1, &TImage::Resized, &TFrmMain::FormResize);
 }
 
 // ---- Window life -------------------------------------------------------------------------
@@ -502,9 +511,69 @@ void TFrmMain::Timer1Timer() {
 
 // ---- Pattern list -------------------------------------------------------------------------
 
+namespace {
+
+// The texts of saving a pattern under a name, in English and in Japanese.
+struct TSaveTexts {
+  const char* caption;
+  const char* prompt;
+  const char* defaultName;
+  const char* overwrite;
+  const char* invalidName;
+};
+constexpr TSaveTexts EnglishSaveTexts{"Add Item", "Item Name", "New Item", "Overwite Item?", "Unavailable item name"};
+constexpr TSaveTexts JapaneseSaveTexts{"設定を記憶", "設定名", "新しい設定", "アイテムを上書きしますか？",
+                                       "不適切なアイテム名です"};
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder) {
+  list.clear();
+  list.addItem(QString());
+  // Each name keeps the file it was listed from: on a file system that tells letter case
+  // apart, "Run.TKTM" is not "Run.tktm".
+  for (const TPatternFile& file : ListPatternFiles(folder))
+    list.addItem(FromUtf8(file.name), FromUtf8(Utf8FromPath(file.path)));
+}
+
 void TFrmMain::RefreshNotesList() {
-  cbNotesList->clear();
-  cbNotesList->addItem(QString());
+  ListNoteFiles(*cbNotesList, Env.PatternFolder());
+  cbNotesList->setCurrentIndex(-1);
+}
+
+void TFrmMain::cbNotesListChange() {
+  if (cbNotesList->currentIndex() <= 0) return;
+  const QString file = cbNotesList->currentData().toString();
+  std::int32_t timeSig = cbTimeS->currentIndex();
+  std::int32_t tempo = seTempo->value();
+  LoadNotes(PathFromUtf8(file.toStdString()), Notes, timeSig, tempo, Env.DecimalSeparator());
+  cbTimeS->setCurrentIndex(timeSig);
+  UpdateTSCount();
+  seTempo->setValue(tempo);  // limited to the field's range; runs nbTempoChange if the text changes
+  NotesIndex = -1;
+  EnableNoteControls(false);
+  DrawMeasure();
+  RestartIfPlaying();
+}
+
+void TFrmMain::btItemAddClick() {
+  const TSaveTexts& texts = Env.IsJapanese() ? JapaneseSaveTexts : EnglishSaveTexts;
+  const auto name = InputQuery(this, QString::fromUtf8(texts.caption), QString::fromUtf8(texts.prompt),
+                               QString::fromUtf8(texts.defaultName));
+  if (!name) return;
+  if (!IsValidPatternName(name->toStdU32String())) {
+    ShowErrorBox(this, QString::fromUtf8(texts.invalidName));
+    return;
+  }
+  const std::filesystem::path path = Env.PatternFolder() / PathFromUtf8(name->toStdString() + std::string(PatternExtension));
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec) &&
+      !AskYesNo(this, QString::fromUtf8(texts.overwrite)))
+    return;
+  SaveNotes(path, Notes, cbTimeS->currentIndex(), seTempo->value(), Env.DecimalSeparator());
+  RefreshNotesList();
 }
 
 // ---- Appearance ---------------------------------------------------------------------------

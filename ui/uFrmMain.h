@@ -4,11 +4,13 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 
 #include "audio/uSoundOutput.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
+#include "pattern/uPatternFile.h"
 #include "platform/uColor.h"
 #include "platform/uResources.h"
 #include "platform/uVCLUtils.h"
@@ -26,11 +28,18 @@ class TPanel;
 // The program's sound output: the SDL loop player, opened at its first use.
 TSoundOutput& DefaultSoundOutput();
 
+// Fills a list with a blank first entry and the names of the pattern files in the folder;
+// each name carries the path of its file as the item's data.
+void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder);
+
 // What the window takes from the system. The defaults are the real ones; tests replace them.
 struct TFrmMainEnv {
   std::function<bool()> IsJapanese = ::IsJapanese;
   TSoundOutput* Sound = &DefaultSoundOutput();  // the player and its clock
   TResourceReader Resources = ReadResource;     // the voice recordings
+  // Where the patterns are stored: the program's own folder.
+  std::function<std::filesystem::path()> PatternFolder = [] { return PathFromUtf8(ProgramFolder()); };
+  std::function<std::string()> DecimalSeparator = ::DecimalSeparator;
   bool LightTheme = true;
   TColor AccentColor = DefaultAccentColor;
 };
@@ -50,6 +59,9 @@ class TFrmMain : public QWidget {
 
   void CreateControls();
   void ConnectHandlers();
+  // Connects a signal to a handler whose escaping errors the general error report shows.
+  template <typename Sender, typename Signal, typename... Args>
+  void Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...));
   void ApplyCaptions();
   void SetOuterHeight(int height);
   void ApplyOuterMinimum();
@@ -99,6 +111,8 @@ class TFrmMain : public QWidget {
 
   // Pattern list.
   void RefreshNotesList();
+  void cbNotesListChange();
+  void btItemAddClick();
 
   // Appearance.
   void ApplyTheme();

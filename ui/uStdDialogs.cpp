@@ -1,0 +1,51 @@
+#include "ui/uStdDialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+std::optional<QString> InputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                                  const QString& text) {
+  QInputDialog box(parent);
+  box.setWindowTitle(caption);
+  box.setLabelText(prompt);
+  box.setInputMode(QInputDialog::TextInput);
+  box.setOkButtonText(ButtonOk);
+  box.setCancelButtonText(ButtonCancel);
+  box.setTextValue(text);
+  if (auto* edit = box.findChild<QLineEdit*>()) {
+    edit->setMaxLength(255);
+    edit->selectAll();
+  }
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  return box.textValue();
+}
+
+void ShowErrorBox(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Critical, TitleError, text, QMessageBox::Ok, parent);
+  box.button(QMessageBox::Ok)->setText(ButtonOk);
+  box.exec();
+}
+
+bool AskYesNo(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, TitleWarning, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.button(QMessageBox::Yes)->setText(ButtonYes);
+  box.button(QMessageBox::No)->setText(ButtonNo);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString ReportedMessage(const QString& message) {
+  if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
+  return message;
+}
+
+void ShowException(const std::exception& error) {
+  QMessageBox box(QMessageBox::Critical, ApplicationTitle, ReportedMessage(QString::fromUtf8(error.what())),
+                  QMessageBox::Ok, QApplication::activeWindow());
+  box.button(QMessageBox::Ok)->setText(ButtonOk);
+  box.exec();
+}
