@@ -1,12 +1,18 @@
 #include "platform/uVCLUtils.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QImage>
 #include <QLocale>
+#include <QUrl>
 #include <fstream>
 #include <sstream>
 
+#include "platform/uResources.h"
+
 #ifdef _WIN32
 #include <windows.h>
+#include <vector>
 #endif
 
 namespace {
@@ -65,3 +71,37 @@ bool IsJapanese() {
 std::string ProgramFolder() { return QCoreApplication::applicationDirPath().toStdString(); }
 
 std::string DecimalSeparator() { return QLocale::system().decimalPoint().toStdString(); }
+
+bool LoadPngResource(std::string_view name, QImage& target) {
+  const auto bytes = ReadResource(name);
+  if (!bytes) return false;
+  QImage picture;
+  if (!picture.loadFromData(bytes->data(), static_cast<int>(bytes->size()), "PNG")) return false;
+  target = picture;
+  return true;
+}
+
+std::string GetAppVersion() {
+#ifdef _WIN32
+  // The fixed file version of the program's version resource, which the build writes.
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  if (size == 0) return {};
+  std::vector<BYTE> buffer(size);
+  if (!GetFileVersionInfoW(path, 0, size, buffer.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(buffer.data(), L"\\", reinterpret_cast<void**>(&info), &length) || length == 0) return {};
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+#else
+  // Written into the program by the build, from the project's version.
+  return TAKTOLA_VERSION;
+#endif
+}
+
+void OpenURL(std::string_view url) {
+  QDesktopServices::openUrl(QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))));
+}

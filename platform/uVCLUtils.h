@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+class QImage;
+
 // True when the language of the system's default locale is Japanese. Asks the system afresh
 // on every call. On Linux the system's default locale is the LANG of the system locale file
 // (not the user's environment); no file or no LANG means English.
@@ -28,3 +30,13 @@ std::string ProgramFolder();
 
 // The decimal separator of the user's regional settings (UTF-8).
 std::string DecimalSeparator();
+
+// Decodes the named PNG resource into `target`; false, with `target` untouched, when there
+// is no such resource or its bytes are not a PNG picture.
+bool LoadPngResource(std::string_view name, QImage& target);
+
+// The four numbers of the program's file version, "a.b.c.d"; empty when there are none.
+std::string GetAppVersion();
+
+// Hands the URL to the desktop's default browser; nothing is reported when that fails.
+void OpenURL(std::string_view url);

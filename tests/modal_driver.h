@@ -1,32 +1,44 @@
-// Answers the modal dialogs a handler opens, one action per dialog, in order.
+// Answers the modal dialogs a handler opens, one action per dialog shown, in order.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QTimer>
 #include <deque>
 #include <functional>
 
-class TModalDriver {
+class TModalDriver : public QObject {
  public:
   using TAction = std::function<void(QWidget* dialog)>;
 
   TModalDriver() {
     FTimer.setInterval(5);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] { Tick(); });
+    QObject::connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
     FTimer.start();
   }
-  ~TModalDriver() { EXPECT_TRUE(FActions.empty()) << FActions.size() << " dialog(s) expected did not open"; }
+  ~TModalDriver() override { EXPECT_TRUE(FActions.empty()) << FActions.size() << " dialog(s) expected did not open"; }
 
   void Then(TAction action) { FActions.push_back(std::move(action)); }
 
+ protected:
+  // A dialog that hides may be shown again, and is then answered again.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide) watched->setProperty(Answered, false);
+    return false;
+  }
+
  private:
+  static constexpr const char* Answered = "modalDriverAnswered";
+
   void Tick() {
     QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr || dialog->property("answered").toBool()) return;
-    dialog->setProperty("answered", true);
+    if (dialog == nullptr || dialog->property(Answered).toBool()) return;
+    dialog->setProperty(Answered, true);
+    dialog->removeEventFilter(this);
+    dialog->installEventFilter(this);
     if (FActions.empty()) {
       ADD_FAILURE() << "an unexpected dialog: " << dialog->windowTitle().toStdString();
       if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();

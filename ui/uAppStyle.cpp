@@ -1,5 +1,8 @@
 #include "ui/uAppStyle.h"
 
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
 
@@ -29,4 +32,14 @@ QRect TAppStyle::subControlRect(ComplexControl control, const QStyleOptionComple
       return QProxyStyle::subControlRect(control, option, sub, widget);
   }
   return visualRect(option->direction, r, result);
+}
+
+QFont UIFont() {
+  const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
+  QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
+  // The desktop font may be an alias ("Sans Serif"); name the family it stands for, or the
+  // alias would lose to the Japanese font for Latin text too.
+  if (!segoe) font.setFamilies({QFontInfo(font).family(), QStringLiteral("IPAPGothic")});
+  font.setPointSize(9);
+  return font;
 }

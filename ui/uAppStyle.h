@@ -3,6 +3,7 @@
 // the layout was drawn with, and Fusion's arrow area would clip names like "Sine Wave".
 #pragma once
 
+#include <QFont>
 #include <QProxyStyle>
 
 class TAppStyle : public QProxyStyle {
@@ -12,3 +13,8 @@ class TAppStyle : public QProxyStyle {
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
                        const QWidget* widget) const override;
 };
+
+// Segoe UI where the system has it, else the desktop's own UI font, at 9 points. Without
+// Segoe UI, Japanese text takes a gothic with proportional kana where one is installed:
+// full-width kana would run "テンポ" into the tempo field beside it.
+QFont UIFont();

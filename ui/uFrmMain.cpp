@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -13,12 +11,15 @@
 #include <QTimer>
 
 #include "audio/uBeatClock.h"
+#include "ui/uAppStyle.h"
 #include "audio/uSdlPlayer.h"
 #include "pattern/uMeasureGeometry.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
 #include "ui/uSpinEdit.h"
 #include "ui/uStdDialogs.h"
+#include "ui/uStyles.h"
+#include "ui/uVCLFrmAbout.h"
 
 namespace {
 
@@ -57,19 +58,6 @@ void SetLabelText(QLabel* label, const QString& text) {
   const int width = fm.horizontalAdvance(text);
   const int height = std::max(LabelDesignHeight, fm.height());
   label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
-}
-
-// Segoe UI where the system has it, else the desktop's own UI font, at 9 points. Without
-// Segoe UI, Japanese text takes a gothic with proportional kana where one is installed:
-// full-width kana would run "テンポ" into the tempo field beside it.
-QFont UIFont() {
-  const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
-  QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
-  // The desktop font may be an alias ("Sans Serif"); name the family it stands for, or the
-  // alias would lose to the Japanese font for Latin text too.
-  if (!segoe) font.setFamilies({QFontInfo(font).family(), QStringLiteral("IPAPGothic")});
-  font.setPointSize(9);
-  return font;
 }
 
 QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
@@ -190,6 +178,19 @@ void TFrmMain::CreateControls() {
   Timer1 = new QTimer(this);
   Timer1->setTimerType(Qt::PreciseTimer);
 
+  // Named as designed, so the styles can tell them apart.
+  const std::pair<QObject*, const char*> names[] = {
+      {PanelClient, "PanelClient"}, {PanelLeft, "PanelLeft"},       {PanelTop, "PanelTop"},
+      {PanelBottom, "PanelBottom"}, {PanelNote, "PanelNote"},       {Image1, "Image1"},
+      {cbNotesList, "cbNotesList"}, {btItemAdd, "btItemAdd"},       {LabelTS, "LabelTS"},
+      {cbTimeS, "cbTimeS"},         {LabelBPM, "LabelBPM"},         {seTempo, "seTempo"},
+      {btStart, "btStart"},         {btStop, "btStop"},             {BtNoteAdd, "BtNoteAdd"},
+      {LabelType, "LabelType"},     {cbType, "cbType"},             {LabelNote, "LabelNote"},
+      {cbTone, "cbTone"},           {LabelLength, "LabelLength"},   {cbLength, "cbLength"},
+      {LabelLoudness, "LabelLoudness"}, {cbLoudness, "cbLoudness"}, {btNoteDelete, "btNoteDelete"},
+      {btAbout, "btAbout"},         {Timer1, "Timer1"}};
+  for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
+
   resize(DesignClientSize);
 }
 
@@ -207,6 +208,7 @@ void TFrmMain::ConnectHandlers() {
   Handle(cbLength, &QComboBox::activated, &TFrmMain::cbLengthChange);
   Handle(cbLoudness, &QComboBox::activated, &TFrmMain::cbLoudnessChange);
   Handle(btItemAdd, &QPushButton::clicked, &TFrmMain::btItemAddClick);
+  Handle(btAbout, &QPushButton::clicked, &TFrmMain::btAboutClick);
   Handle(btStart, &QPushButton::clicked, &TFrmMain::btStartClick);
   Handle(btStop, &QPushButton::clicked, &TFrmMain::btStopClick);
   Handle(Timer1, &QTimer::timeout, &TFrmMain::Timer1Timer);
@@ -578,9 +580,17 @@ void TFrmMain::btItemAddClick() {
 
 // ---- Appearance ---------------------------------------------------------------------------
 
+void TFrmMain::AttachAbout(TVCLFrmAbout* about) { VCLFrmAbout = about; }
+
+void TFrmMain::btAboutClick() {
+  if (VCLFrmAbout != nullptr) VCLFrmAbout->Execute();
+}
+
 void TFrmMain::ApplyTheme() {
-  FGColor = Env.LightTheme ? clBlack : clWhite;
-  BGColor = Env.LightTheme ? clWhite : clBlack;
+  const bool light = Env.LightTheme;
+  TrySetStyle(light ? LightStyleName : DarkStyleName, Env.AccentColor & 0xFFFFFF);
+  FGColor = light ? clBlack : clWhite;
+  BGColor = light ? clWhite : clBlack;
   SVGIconVirtualImageList1.SetFixedColor(FGColor);
   AcColor = Env.AccentColor & 0xFFFFFF;
   DrawMeasure();

@@ -13,6 +13,7 @@
 #include "pattern/uPatternFile.h"
 #include "platform/uColor.h"
 #include "platform/uResources.h"
+#include "platform/uTheme.h"
 #include "platform/uVCLUtils.h"
 #include "ui/uSvgIcons.h"
 
@@ -24,6 +25,7 @@ class TSpinEdit;
 class QTimer;
 class TImage;
 class TPanel;
+class TVCLFrmAbout;
 
 // The program's sound output: the SDL loop player, opened at its first use.
 TSoundOutput& DefaultSoundOutput();
@@ -37,11 +39,12 @@ struct TFrmMainEnv {
   std::function<bool()> IsJapanese = ::IsJapanese;
   TSoundOutput* Sound = &DefaultSoundOutput();  // the player and its clock
   TResourceReader Resources = ReadResource;     // the voice recordings
+  // The desktop's theme as read at start-up.
+  bool LightTheme = IsLightTheme();
+  std::uint32_t AccentColor = SysAccentColor;
   // Where the patterns are stored: the program's own folder.
   std::function<std::filesystem::path()> PatternFolder = [] { return PathFromUtf8(ProgramFolder()); };
   std::function<std::string()> DecimalSeparator = ::DecimalSeparator;
-  bool LightTheme = true;
-  TColor AccentColor = DefaultAccentColor;
 };
 
 class TFrmMain : public QWidget {
@@ -49,6 +52,9 @@ class TFrmMain : public QWidget {
  public:
   explicit TFrmMain(TFrmMainEnv env = {}, QWidget* parent = nullptr);
   ~TFrmMain() override;
+
+  // The About dialog that the About button opens; it is made after the main window.
+  void AttachAbout(TVCLFrmAbout* about);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -116,6 +122,7 @@ class TFrmMain : public QWidget {
 
   // Appearance.
   void ApplyTheme();
+  void btAboutClick();
 
   TFrmMainEnv Env;
 
@@ -148,6 +155,7 @@ class TFrmMain : public QWidget {
   QTimer* Timer1 = nullptr;
   TSVGIconImageCollection SVGIconImageCollection1;
   TSVGIconVirtualImageList SVGIconVirtualImageList1{&SVGIconImageCollection1};
+  TVCLFrmAbout* VCLFrmAbout = nullptr;
 
   // Run-time state.
   TNotes Notes;
