@@ -69,25 +69,62 @@ namespace {
 constexpr int BusTimeoutMs = 400;
 constexpr int GsettingsTimeoutMs = 500;
 
-// One setting of the portal's "org.freedesktop.appearance" namespace, unwrapped from the
-// variants it comes in; no value when the portal is missing, silent or does not know it.
-std::optional<QVariant> PortalSetting(const QDBusConnection& bus, const QString& key) {
-  if (!bus.isConnected()) return std::nullopt;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-      QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
-  call << QStringLiteral("org.freedesktop.appearance") << key;
-  const QDBusMessage reply = bus.call(call, QDBus::Block, BusTimeoutMs);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
-  QVariant value = reply.arguments().front();
-  // Read wraps the value in a variant of its own; unwrap them all.
-  while (value.userType() == qMetaTypeId<QDBusVariant>()) value = value.value<QDBusVariant>().variant();
-  return value;
-}
+// The portal's "org.freedesktop.appearance" settings, read one at a time. A portal that is
+// missing or does not answer in time is not asked again: start-up waits for it once at most.
+class TPortal {
+ public:
+  explicit TPortal(const QDBusConnection& bus) : FBus(bus), FGone(!bus.isConnected()) {}
+
+  // The setting unwrapped from the variants it comes in; no value when the portal is
+  // missing, silent or does not know it.
+  std::optional<QVariant> Read(const QString& key) {
+    if (FGone) return std::nullopt;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
+    call << QStringLiteral("org.freedesktop.appearance") << key;
+    const QDBusMessage reply = FBus.call(call, QDBus::Block, BusTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+      FGone = reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+              reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown");
+      return std::nullopt;
+    }
+    QVariant value = reply.arguments().front();
+    // Read wraps the value in a variant of its own; unwrap them all.
+    while (value.userType() == qMetaTypeId<QDBusVariant>()) value = value.value<QDBusVariant>().variant();
+    return value;
+  }
+
+ private:
+  QDBusConnection FBus;
+  bool FGone;
+};
 
 std::optional<std::uint8_t> Channel(double value) {
   if (!(value >= 0.0 && value <= 1.0)) return std::nullopt;  // outside 0..1 means "not set"
   return static_cast<std::uint8_t>(std::lround(value * 255.0));
+}
+
+std::uint32_t AccentFrom(TPortal& portal) {
+  const auto value = portal.Read(QStringLiteral("accent-color"));
+  if (!value || value->userType() != qMetaTypeId<QDBusArgument>()) return FallbackAccentColor;
+  const QDBusArgument argument = value->value<QDBusArgument>();
+  if (argument.currentSignature() != QLatin1String("(ddd)")) return FallbackAccentColor;
+  double r = -1, g = -1, b = -1;
+  argument.beginStructure();
+  argument >> r >> g >> b;
+  argument.endStructure();
+  const auto red = Channel(r), green = Channel(g), blue = Channel(b);
+  if (!red || !green || !blue) return FallbackAccentColor;
+  return 0xFF000000u | RGBColor(*red, *green, *blue);
+}
+
+bool LightFrom(TPortal& portal, const TGnomeColorScheme& gnome) {
+  // color-scheme: 1 prefers dark; 0 (no preference) and 2 (prefers light) are light.
+  if (const auto value = portal.Read(QStringLiteral("color-scheme")); value && value->canConvert<uint>())
+    return value->toUInt() != 1;
+  if (const auto scheme = gnome ? gnome() : std::nullopt) return *scheme != "prefer-dark";
+  return true;
 }
 
 }  // namespace
@@ -108,31 +145,20 @@ std::optional<std::string> GnomeColorScheme() {
 }
 
 std::uint32_t ReadAccentColor(const QDBusConnection& bus) {
-  const auto value = PortalSetting(bus, QStringLiteral("accent-color"));
-  if (!value || value->userType() != qMetaTypeId<QDBusArgument>()) return FallbackAccentColor;
-  const QDBusArgument argument = value->value<QDBusArgument>();
-  if (argument.currentSignature() != QLatin1String("(ddd)")) return FallbackAccentColor;
-  double r = -1, g = -1, b = -1;
-  argument.beginStructure();
-  argument >> r >> g >> b;
-  argument.endStructure();
-  const auto red = Channel(r), green = Channel(g), blue = Channel(b);
-  if (!red || !green || !blue) return FallbackAccentColor;
-  return 0xFF000000u | RGBColor(*red, *green, *blue);
+  TPortal portal(bus);
+  return AccentFrom(portal);
 }
 
 bool ReadLightTheme(const QDBusConnection& bus, const TGnomeColorScheme& gnome) {
-  // color-scheme: 1 prefers dark; 0 (no preference) and 2 (prefers light) are light.
-  if (const auto value = PortalSetting(bus, QStringLiteral("color-scheme")); value && value->canConvert<uint>())
-    return value->toUInt() != 1;
-  if (const auto scheme = gnome ? gnome() : std::nullopt) return *scheme != "prefer-dark";
-  return true;
+  TPortal portal(bus);
+  return LightFrom(portal, gnome);
 }
 
 void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome) {
+  TPortal portal(bus);
   IsWin10 = true;  // no older system to stay light for
-  SysAccentColor = ReadAccentColor(bus);
-  ThemeFlag = ReadLightTheme(bus, gnome);
+  SysAccentColor = AccentFrom(portal);
+  ThemeFlag = LightFrom(portal, gnome);
 }
 
 std::uint32_t ReadAccentColor() { return ReadAccentColor(QDBusConnection::sessionBus()); }

@@ -1,6 +1,6 @@
 // A stand-in for the desktop's settings portal, for the theme tests: it owns the portal's
 // bus name and answers Settings.Read for the appearance keys it was given.
-//   fake_portal [--color-scheme N] [--accent R,G,B]
+//   fake_portal [--color-scheme N] [--accent R,G,B] [--silent 1]
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -16,6 +16,7 @@ class TSettings : public QDBusVirtualObject {
  public:
   std::optional<uint> colorScheme;
   std::optional<QList<double>> accent;
+  bool silent = false;  // takes every call and never answers
 
   QString introspect(const QString&) const override {
     return QStringLiteral(
@@ -28,6 +29,7 @@ class TSettings : public QDBusVirtualObject {
     if (message.interface() != QLatin1String("org.freedesktop.portal.Settings") ||
         message.member() != QLatin1String("Read") || message.arguments().size() != 2)
       return false;
+    if (silent) return true;
     const QString ns = message.arguments()[0].toString(), key = message.arguments()[1].toString();
     QVariant value;
     if (ns == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("color-scheme") && colorScheme) {
@@ -57,6 +59,7 @@ int main(int argc, char* argv[]) {
   const QStringList args = app.arguments();
   for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
     if (args[i] == QLatin1String("--color-scheme")) settings.colorScheme = args[i + 1].toUInt();
+    if (args[i] == QLatin1String("--silent")) settings.silent = true;
     if (args[i] == QLatin1String("--accent")) {
       QList<double> rgb;
       for (const QString& part : args[i + 1].split(u',')) rgb << part.toDouble();

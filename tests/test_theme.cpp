@@ -101,6 +101,13 @@ TEST_F(PrivateBus, PortalWithoutTheSettingFallsBackToGnome) {
   EXPECT_TRUE(ThemeFlag);
 }
 
+TEST_F(PrivateBus, APortalThatNeverAnswers) {
+  StartPortal({QStringLiteral("--silent"), QStringLiteral("1")});
+  Startup(std::string("prefer-dark"));
+  EXPECT_FALSE(ThemeFlag);
+  EXPECT_EQ(SysAccentColor, FallbackAccentColor);
+}
+
 TEST_F(PrivateBus, NoPortalAtAll) {
   Startup(std::string("prefer-dark"));
   EXPECT_FALSE(ThemeFlag);

@@ -1,6 +1,5 @@
 #include "ui/uFrmMain.h"
 
-#include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QLabel>
@@ -11,9 +10,9 @@
 #include <QTimer>
 
 #include "audio/uBeatClock.h"
-#include "ui/uAppStyle.h"
 #include "audio/uSdlPlayer.h"
 #include "pattern/uMeasureGeometry.h"
+#include "ui/uAppStyle.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
 #include "ui/uSpinEdit.h"
