@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include "platform/uTheme.h"
-#include "ui/uAppStyle.h"
 #include "ui/uFrmMain.h"
 #include "ui/uStyles.h"
 #include "ui/uVCLFrmAbout.h"
@@ -13,7 +12,7 @@ int main(int argc, char* argv[]) {
   // Read once, before any window exists. On Linux it asks the session bus, which the
   // application object connects to, so that comes first.
   ThemeStartup();
-  QApplication::setStyle(new TAppStyle);
+  UseBaseStyle();
   TrySetStyle(LightStyleName, SysAccentColor & 0xFFFFFF);
 
   TFrmMain frmMain;

@@ -145,7 +145,7 @@ std::uint64_t TSdlLoopPlayer::LastHandOverSample() {
 }
 
 std::uint32_t TSdlLoopPlayer::TimeGetTime() {
-  if (!Open()) return SystemMs();
+  if (FDevice == 0) return SystemMs();
   Lock();
   std::uint64_t ms;
   if (FHolds > 0) {
@@ -167,7 +167,7 @@ std::uint32_t TSdlLoopPlayer::TimeGetTime() {
 }
 
 double TSdlLoopPlayer::OutputLatencyMs() {
-  if (!Open()) return 0.0;
+  if (FDevice == 0) return 0.0;
   // The clock runs up to one buffer ahead of the buffer being played, and the device holds
   // about one more before it is heard.
   return 2.0 * FBufferSamples / 44.1;

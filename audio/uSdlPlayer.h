@@ -2,7 +2,8 @@
 // loop and wraps at its end. A new loop takes over at a whole millisecond of the sound's own
 // clock, between two samples, so the output has no gap and the new loop begins exactly when
 // the clock says it did. Loops are made and freed on the caller's thread, never in the
-// callback.
+// callback. The device is opened at the first hold or hand-over and kept; until then, and
+// without a device, the clock is the system's.
 #pragma once
 
 #include <SDL.h>

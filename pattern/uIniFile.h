@@ -12,6 +12,11 @@
 #include <unordered_map>
 #include <vector>
 
+// Blanks (spaces and tabs) dropped from both ends.
+std::string_view TrimBlanks(std::string_view text);
+// ASCII letters in lower case, every other byte as it was.
+std::string AsciiLower(std::string_view text);
+
 class TIniText {
  public:
   TIniText() = default;
@@ -26,8 +31,8 @@ class TIniText {
   std::string Text() const;
 
  private:
-  // Where each section's lines are, and its keys by name in lower case (the first of a name
-  // counts); built when first needed, so a file of thousands of keys is read in one pass.
+  // Where each section's lines are, and its keys by name in lower case, as names compare
+  // without regard to the case of ASCII letters (the first of a name counts); built when first needed, so a file of thousands of keys is read in one pass.
   struct TSection {
     std::size_t header;  // index of the "[section]" line
     std::size_t end;     // one past the section's last line

@@ -37,25 +37,10 @@ int HexDigit(char ch) {
   return -1;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 std::string NoteSection(std::size_t index) {
   char name[32];
   std::snprintf(name, sizeof name, "Note%02zu", index);
   return name;
-}
-
-std::string IntText(std::int64_t value) { return std::to_string(value); }
-
-std::string AsciiLower(std::string_view text) {
-  std::string lower(text);
-  for (char& ch : lower)
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  return lower;
 }
 
 // Writes the text to a new file and makes sure it reached the disk.
@@ -217,15 +202,15 @@ std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t 
                         std::string_view decimalSeparator) {
   TIniText ini(old);
   ini.Write(System, "Version", PatternVersion);
-  ini.Write(System, "TimeSigniture", IntText(timeSig));
-  ini.Write(System, "BPM", IntText(tempo));
-  ini.Write(System, "NoteCount", IntText(static_cast<std::int64_t>(notes.size())));
+  ini.Write(System, "TimeSigniture", std::to_string(timeSig));
+  ini.Write(System, "BPM", std::to_string(tempo));
+  ini.Write(System, "NoteCount", std::to_string(notes.size()));
   for (std::size_t i = 0; i < notes.size(); ++i) {
     const std::string section = NoteSection(i);
-    ini.Write(section, "NoteType", IntText(notes[i].n_type));
-    ini.Write(section, "Offset", IntText(notes[i].offset));
+    ini.Write(section, "NoteType", std::to_string(notes[i].n_type));
+    ini.Write(section, "Offset", std::to_string(notes[i].offset));
     ini.Write(section, "Tone", FloatText(notes[i].tone, decimalSeparator));
-    ini.Write(section, "Length", IntText(notes[i].length));
+    ini.Write(section, "Length", std::to_string(notes[i].length));
     ini.Write(section, "Loudness", FloatText(notes[i].loudness, decimalSeparator));
   }
   return ini.Text();

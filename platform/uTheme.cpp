@@ -105,7 +105,7 @@ std::optional<std::uint8_t> Channel(double value) {
   return static_cast<std::uint8_t>(std::lround(value * 255.0));
 }
 
-std::uint32_t AccentFrom(TPortal& portal) {
+std::uint32_t ReadAccentColor(TPortal& portal) {
   const auto value = portal.Read(QStringLiteral("accent-color"));
   if (!value || value->userType() != qMetaTypeId<QDBusArgument>()) return FallbackAccentColor;
   const QDBusArgument argument = value->value<QDBusArgument>();
@@ -119,7 +119,7 @@ std::uint32_t AccentFrom(TPortal& portal) {
   return 0xFF000000u | RGBColor(*red, *green, *blue);
 }
 
-bool LightFrom(TPortal& portal, const TGnomeColorScheme& gnome) {
+bool ReadLightTheme(TPortal& portal, const TGnomeColorScheme& gnome) {
   // color-scheme: 1 prefers dark; 0 (no preference) and 2 (prefers light) are light.
   if (const auto value = portal.Read(QStringLiteral("color-scheme")); value && value->canConvert<uint>())
     return value->toUInt() != 1;
@@ -144,26 +144,22 @@ std::optional<std::string> GnomeColorScheme() {
   return value.toStdString();
 }
 
-std::uint32_t ReadAccentColor(const QDBusConnection& bus) {
-  TPortal portal(bus);
-  return AccentFrom(portal);
-}
-
-bool ReadLightTheme(const QDBusConnection& bus, const TGnomeColorScheme& gnome) {
-  TPortal portal(bus);
-  return LightFrom(portal, gnome);
-}
-
 void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome) {
   TPortal portal(bus);
   IsWin10 = true;  // no older system to stay light for
-  SysAccentColor = AccentFrom(portal);
-  ThemeFlag = LightFrom(portal, gnome);
+  SysAccentColor = ReadAccentColor(portal);
+  ThemeFlag = ReadLightTheme(portal, gnome);
 }
 
-std::uint32_t ReadAccentColor() { return ReadAccentColor(QDBusConnection::sessionBus()); }
+std::uint32_t ReadAccentColor() {
+  TPortal portal(QDBusConnection::sessionBus());
+  return ReadAccentColor(portal);
+}
 
-bool ReadLightTheme() { return ReadLightTheme(QDBusConnection::sessionBus(), GnomeColorScheme); }
+bool ReadLightTheme() {
+  TPortal portal(QDBusConnection::sessionBus());
+  return ReadLightTheme(portal, GnomeColorScheme);
+}
 
 void ThemeStartup() { ThemeStartup(QDBusConnection::sessionBus(), GnomeColorScheme); }
 

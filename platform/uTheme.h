@@ -34,11 +34,9 @@ bool ReadLightTheme();
 
 #ifndef _WIN32
 // On Linux the facts come from the freedesktop settings portal on the session bus, and when
-// it is missing or silent, from GNOME's own setting for light or dark. These take both
-// sources as arguments so the start-up work can be tried against a bus of one's own.
+// it is missing or silent, from GNOME's own setting for light or dark. The start-up work
+// takes both sources as arguments, so it can be tried against a bus of one's own.
 using TGnomeColorScheme = std::function<std::optional<std::string>()>;
 std::optional<std::string> GnomeColorScheme();  // "prefer-dark", "default", ...
-std::uint32_t ReadAccentColor(const QDBusConnection& bus);
-bool ReadLightTheme(const QDBusConnection& bus, const TGnomeColorScheme& gnome);
 void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome);
 #endif

@@ -8,8 +8,10 @@
 #include <QWindow>
 #include <memory>
 
+#include "audio/uWavUtils.h"
 #include "frmmain_access.h"
 #include "pattern/uMeasureGeometry.h"
+#include "platform/uResources.h"
 #include "qt_printers.h"
 
 inline constexpr TColor Accent = RGBColor(0, 120, 212);
@@ -58,6 +60,30 @@ class FrmMain : public testing::Test {
     EXPECT_EQ(a->cbTone()->currentIndex(), tone);
     EXPECT_EQ(a->cbLength()->currentIndex(), length);
     EXPECT_EQ(a->cbLoudness()->currentIndex(), loudness);
+  }
+
+  // The playhead's sixteenth as a timer tick draws it: the only foreground column triple
+  // at the top row; -1 when there is none.
+  std::int64_t DrawnPlayhead() {
+    a->Timer1Timer();
+    const int c = Geometry().c;
+    std::int64_t found = -1;
+    for (std::int64_t s = 0; s < 16 * a->TSCount(); ++s) {
+      const int x = SixteenthX(c, s);
+      if (Pixel(x - 1, 0) == Rgb(clBlack) && Pixel(x, 0) == Rgb(clBlack) && Pixel(x + 1, 0) == Rgb(clBlack)) {
+        EXPECT_EQ(found, -1) << "two playheads";
+        found = s;
+      }
+    }
+    return found;
+  }
+
+  // The measure as the window would render it now, rotated to begin at `offset`.
+  TWav4416MI Expected(std::uint32_t offset) {
+    const TWav4416MI m = RenderMeasure(a->Notes(), MeasureLength(a->TSCount(), a->TPCount()), a->TPCount(), ReadResource);
+    TWav4416MI rotated(m.size());
+    for (std::size_t k = 0; k < m.size(); ++k) rotated[k] = m[(offset + k) % m.size()];
+    return rotated;
   }
 
   std::unique_ptr<TFrmMain> frm;

@@ -2,12 +2,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "ui/uAppStyle.h"
+#include "ui/uStyles.h"
 
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  QApplication::setStyle(new TAppStyle);
+  UseBaseStyle();
   return RUN_ALL_TESTS();
 }

@@ -9,13 +9,14 @@
 #include "fake_sound.h"
 #include "frmmain_fixture.h"
 #include "modal_driver.h"
+#include "ui/uPanel.h"
 #include "ui/uStyles.h"
 #include "ui/uVCLFrmAbout.h"
 
 struct TVCLFrmAboutAccess {
   explicit TVCLFrmAboutAccess(TVCLFrmAbout& d) : d(d) {}
   TVCLFrmAbout& d;
-  QWidget* Panel1() { return reinterpret_cast<QWidget*>(d.Panel1); }
+  QWidget* Panel1() { return d.Panel1; }
   QLabel* Image1() { return d.Image1; }
   QLabel* lbAppName() { return d.lbAppName; }
   QLabel* lbURL() { return d.lbURL; }

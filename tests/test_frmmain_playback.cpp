@@ -24,29 +24,6 @@ class FrmMainPlayback : public FrmMain {
   void After(std::uint32_t ms) { sound.now += ms; }
   QLineEdit* TempoEdit() { return a->seTempo()->findChild<QLineEdit*>(); }
 
-  // The playhead's sixteenth as drawn: the only foreground column pair at the top row.
-  std::int64_t DrawnPlayhead() {
-    a->Timer1Timer();
-    const int c = Geometry().c;
-    std::int64_t found = -1;
-    for (std::int64_t s = 0; s < 16 * a->TSCount(); ++s) {
-      const int x = SixteenthX(c, s);
-      if (Pixel(x - 1, 0) == Rgb(clBlack) && Pixel(x, 0) == Rgb(clBlack) && Pixel(x + 1, 0) == Rgb(clBlack)) {
-        EXPECT_EQ(found, -1) << "two playheads";
-        found = s;
-      }
-    }
-    return found;
-  }
-
-  // The measure as the window would render it now, rotated to begin at `offset`.
-  TWav4416MI Expected(std::uint32_t offset) {
-    const TWav4416MI m = RenderMeasure(a->Notes(), MeasureLength(a->TSCount(), a->TPCount()), a->TPCount(), ReadResource);
-    TWav4416MI rotated(m.size());
-    for (std::size_t k = 0; k < m.size(); ++k) rotated[k] = m[(offset + k) % m.size()];
-    return rotated;
-  }
-
   TFakeSound sound;
 };
 

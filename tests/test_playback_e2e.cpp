@@ -13,7 +13,7 @@
 #include "frmmain_fixture.h"
 #include "playback_check.h"
 #include "recording_output.h"
-#include "ui/uAppStyle.h"
+#include "ui/uStyles.h"
 
 namespace {
 
@@ -106,6 +106,6 @@ int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  QApplication::setStyle(new TAppStyle);
+  UseBaseStyle();
   return RUN_ALL_TESTS();
 }

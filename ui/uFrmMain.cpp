@@ -12,7 +12,6 @@
 #include "audio/uBeatClock.h"
 #include "audio/uSdlPlayer.h"
 #include "pattern/uMeasureGeometry.h"
-#include "ui/uAppStyle.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
 #include "ui/uSpinEdit.h"
@@ -41,22 +40,13 @@ QComboBox* NewList(const QStringList& items) {
   return list;
 }
 
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
 template <typename Labels>
 QStringList ToStrings(const Labels& labels) {
   QStringList out;
-  for (std::string_view label : labels) out << QString::fromUtf8(label.data(), static_cast<int>(label.size()));
+  for (std::string_view label : labels) out << FromUtf8(label);
   return out;
-}
-
-// Labels size themselves to their text; a right-aligned one keeps its right edge in place.
-void SetLabelText(QLabel* label, const QString& text) {
-  const bool keepRight = label->alignment() & Qt::AlignRight;
-  const int right = label->geometry().right();
-  label->setText(text);
-  const QFontMetrics fm(label->font());
-  const int width = fm.horizontalAdvance(text);
-  const int height = std::max(LabelDesignHeight, fm.height());
-  label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
 }
 
 QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
@@ -232,7 +222,7 @@ void TFrmMain::FormCreate() {
   TPCount = seTempo->value();
   RefreshNotesList();
   cbNotesList->setCurrentIndex(-1);
-  for (const TVoice& voice : VoiceTable) cbType->addItem(QString::fromUtf8(voice.name.data(), voice.name.size()));
+  for (const TVoice& voice : VoiceTable) cbType->addItem(FromUtf8(voice.name));
   ResetNotes();
   NotesIndex = -1;
   EnableNoteControls(NotesIndex >= 0);
@@ -525,8 +515,6 @@ struct TSaveTexts {
 constexpr TSaveTexts EnglishSaveTexts{"Add Item", "Item Name", "New Item", "Overwite Item?", "Unavailable item name"};
 constexpr TSaveTexts JapaneseSaveTexts{"設定を記憶", "設定名", "新しい設定", "アイテムを上書きしますか？",
                                        "不適切なアイテム名です"};
-
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 

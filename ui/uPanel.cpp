@@ -1,6 +1,18 @@
 #include "ui/uPanel.h"
 
+#include <QLabel>
 #include <QWidget>
+
+void SetLabelText(QLabel* label, const QString& text) {
+  constexpr int DesignHeight = 15;
+  const bool keepRight = label->alignment() & Qt::AlignRight;
+  const int right = label->geometry().right();
+  label->setText(text);
+  const QFontMetrics fm(label->font());
+  const int width = fm.horizontalAdvance(text);
+  const int height = std::max(DesignHeight, fm.height());
+  label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
+}
 
 TPanel::TPanel(QWidget* parent, QSize designSize) : QFrame(parent), FDesignSize(designSize) { resize(designSize); }
 

@@ -6,6 +6,12 @@
 #include <QList>
 #include <QRect>
 
+class QLabel;
+
+// Labels size themselves to their text (at least the designed 15 pixels high); a
+// right-aligned one keeps its right edge where it was.
+void SetLabelText(QLabel* label, const QString& text);
+
 class TPanel : public QFrame {
  public:
   // designSize: the panel's size in the design, against which anchored distances are kept.

@@ -23,11 +23,18 @@ std::optional<QString> InputQuery(QWidget* parent, const QString& caption, const
   return box.textValue();
 }
 
-void ShowErrorBox(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::Critical, TitleError, text, QMessageBox::Ok, parent);
+namespace {
+
+// A modal box with the stop icon and an OK button.
+void StopBox(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
   box.button(QMessageBox::Ok)->setText(ButtonOk);
   box.exec();
 }
+
+}  // namespace
+
+void ShowErrorBox(QWidget* parent, const QString& text) { StopBox(parent, TitleError, text); }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::Warning, TitleWarning, text, QMessageBox::Yes | QMessageBox::No, parent);
@@ -44,8 +51,5 @@ QString ReportedMessage(const QString& message) {
 }
 
 void ShowException(const std::exception& error) {
-  QMessageBox box(QMessageBox::Critical, ApplicationTitle, ReportedMessage(QString::fromUtf8(error.what())),
-                  QMessageBox::Ok, QApplication::activeWindow());
-  box.button(QMessageBox::Ok)->setText(ButtonOk);
-  box.exec();
+  StopBox(QApplication::activeWindow(), ApplicationTitle, ReportedMessage(QString::fromUtf8(error.what())));
 }

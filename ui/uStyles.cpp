@@ -1,7 +1,10 @@
 #include "ui/uStyles.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QRegularExpression>
+#include <QStyleFactory>
 #include <QWidget>
 #include <array>
 
@@ -66,11 +69,27 @@ QPalette PaletteOf(const QString& sheet) {
   return palette;
 }
 
-void ReportMissing(const QString& name) {
-  ShowErrorBox(QApplication::activeWindow(), QStringLiteral("Style '%1' not found.").arg(name));
+// The named style, or the style engine's error box when there is none.
+std::optional<TStyle> Find(const QString& name, TColor accent, bool showErrorDialog) {
+  auto style = LoadStyle(name, accent);
+  if (!style && showErrorDialog)
+    ShowErrorBox(QApplication::activeWindow(), QStringLiteral("Style '%1' not found.").arg(name));
+  return style;
 }
 
 }  // namespace
+
+void UseBaseStyle() { QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); }
+
+QFont UIFont() {
+  const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
+  QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
+  // The desktop font may be an alias ("Sans Serif"); name the family it stands for, or the
+  // alias would lose to the Japanese font for Latin text too.
+  if (!segoe) font.setFamilies({QFontInfo(font).family(), QStringLiteral("IPAPGothic")});
+  font.setPointSize(9);
+  return font;
+}
 
 std::optional<TStyle> LoadStyle(const QString& name, TColor accent) {
   for (const TStyleResource& style : Styles) {
@@ -86,11 +105,8 @@ std::optional<TStyle> LoadStyle(const QString& name, TColor accent) {
 }
 
 bool TrySetStyle(const QString& name, TColor accent, bool showErrorDialog) {
-  const auto style = LoadStyle(name, accent);
-  if (!style) {
-    if (showErrorDialog) ReportMissing(name);
-    return false;
-  }
+  const auto style = Find(name, accent, showErrorDialog);
+  if (!style) return false;
   QApplication::setPalette(style->palette);
   qApp->setStyleSheet(style->sheet);
   ActiveName = name;
@@ -98,11 +114,8 @@ bool TrySetStyle(const QString& name, TColor accent, bool showErrorDialog) {
 }
 
 bool TrySetStyle(QWidget* window, const QString& name, TColor accent, bool showErrorDialog) {
-  const auto style = LoadStyle(name, accent);
-  if (!style) {
-    if (showErrorDialog) ReportMissing(name);
-    return false;
-  }
+  const auto style = Find(name, accent, showErrorDialog);
+  if (!style) return false;
   window->setPalette(style->palette);
   window->setStyleSheet(style->sheet);
   window->setProperty(StyleProperty, name);

@@ -2,6 +2,7 @@
 // sheet and a palette each, on the Fusion style, embedded as resources and chosen by name.
 #pragma once
 
+#include <QFont>
 #include <QPalette>
 #include <QString>
 #include <optional>
@@ -12,6 +13,15 @@ class QWidget;
 
 inline const QString LightStyleName = QStringLiteral("Windows11 Modern Light");
 inline const QString DarkStyleName = QStringLiteral("Windows11 Modern Dark");
+
+// The toolkit style the looks are drawn on: Fusion, the same on every desktop. Where a
+// named look is missing, the program goes on in it.
+void UseBaseStyle();
+
+// Segoe UI where the system has it, else the desktop's own UI font, at 9 points. Without
+// Segoe UI, Japanese text takes a gothic with proportional kana where one is installed:
+// full-width kana would run "テンポ" into the tempo field beside it.
+QFont UIFont();
 
 struct TStyle {
   QString name;

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/uAppStyle.h"
 #include "ui/uPanel.h"
 #include "ui/uStdDialogs.h"
 #include "ui/uStyles.h"
@@ -36,11 +35,6 @@ class TLinkLabel : public QLabel {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick) onClick();
   }
 };
-
-void SizeToText(QLabel* label) {
-  const QFontMetrics fm(label->font());
-  label->resize(std::max(fm.horizontalAdvance(label->text()), 1), std::max(15, fm.height()));
-}
 
 }  // namespace
 
@@ -105,13 +99,11 @@ void TVCLFrmAbout::Execute() {
 
   Memo->clear();
   const bool japanese = Env.IsJapanese();
-  lbURL->setText(QString::fromLatin1(japanese ? ProductPageJapanese : ProductPageEnglish));
+  SetLabelText(lbURL, QString::fromLatin1(japanese ? ProductPageJapanese : ProductPageEnglish));
   Memo->appendPlainText(QString::fromUtf8(japanese ? VoiceCreditJapanese : VoiceCreditEnglish));
   Memo->appendPlainText(QString::fromUtf8(VoiceDataCredit));
   Memo->moveCursor(QTextCursor::Start);  // the credits are read from the first line
-  lbAppName->setText(QStringLiteral("TAKTOLA Ver.") + QString::fromStdString(Env.AppVersion()));
-  SizeToText(lbAppName);
-  SizeToText(lbURL);
+  SetLabelText(lbAppName, QStringLiteral("TAKTOLA Ver.") + QString::fromStdString(Env.AppVersion()));
 
   if (!FShownOnce && parentWidget() != nullptr) {
     // Centred on the main window the first time; afterwards where it was last closed.
