@@ -1,11 +1,14 @@
 // The main window, offscreen, driven with real mouse and key events.
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
 
+#include "app/uStartUp.h"
 #include "frmmain_fixture.h"
 
 namespace {
@@ -82,8 +85,13 @@ TEST_F(FrmMain, LayoutAtStartUp) {
   EXPECT_EQ(a->cbLoudness()->geometry(), QRect(80, 125, 78, 23));
   EXPECT_EQ(a->btNoteDelete()->geometry(), QRect(16, 180, 100, 25));
   EXPECT_EQ(a->btAbout()->geometry(), QRect(133, inner - 98, 25, 25));  // bottom-anchored
-  for (QLabel* label : {a->LabelBPM(), a->LabelType(), a->LabelNote(), a->LabelLength(), a->LabelLoudness()})
-    EXPECT_EQ(label->x(), label == a->LabelBPM() ? 362 : 16);
+  EXPECT_EQ(a->LabelBPM()->x(), 362);
+  // The note editor's labels stand in one column at 16, or as far left of it as the widest
+  // caption needs to stay clear of its list ("Notename" is wider in DejaVu Sans than designed).
+  for (QLabel* label : {a->LabelType(), a->LabelNote(), a->LabelLength(), a->LabelLoudness()}) {
+    EXPECT_EQ(label->x(), a->LabelType()->x());
+    EXPECT_EQ(label->x(), std::min(16, a->cbTone()->x() - 2 - a->LabelNote()->width()));
+  }
 
   EXPECT_EQ(a->btStart()->iconSize(), QSize(20, 20));
   EXPECT_FALSE(a->btItemAdd()->icon().isNull());
@@ -380,44 +388,74 @@ class FrmMainLanguage : public FrmMain {
     Open(TFrmMainEnv{[path] { return IsJapaneseIn({path.string()}); }});
     std::filesystem::remove(path);
   }
+  // The program started on a desktop whose default font is `desktopFont`: the application
+  // has that font before the start-up steps run, as a platform theme would set it.
+  void StartWithDesktopFont(const QFont& desktopFont, const std::string& localeFile) {
+    frm.reset();
+    QApplication::setFont(desktopFont);
+    StartUp();
+    OpenWithLocaleFile(localeFile);
+  }
   QStringList Captions() {
     return {a->LabelTS()->text(), a->LabelBPM()->text(), a->LabelNote()->text(),
             a->LabelLength()->text(), a->LabelLoudness()->text(), a->btStart()->text(),
             a->btStop()->text(), a->BtNoteAdd()->text(), a->btNoteDelete()->text()};
   }
-  void ExpectLabelsFitTheirText() {
-    for (QLabel* label : {a->LabelTS(), a->LabelBPM(), a->LabelNote(), a->LabelLength(), a->LabelLoudness()})
-      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
-    // Right edge kept next to the time-signature list, as designed (198 + 79).
+  // Every control in the 9-point UI font, and every caption whole and clear of the control
+  // beside it, as drawn once the window is shown with the style sheet in force.
+  void ExpectCaptionsClear() {
+    for (QWidget* w : frm->findChildren<QWidget*>())
+      EXPECT_EQ(w->font().pointSize(), 9) << w->objectName().toStdString() << " " << w->metaObject()->className();
+    // Latin captions in a Latin face, never in a Japanese one that a Japanese process
+    // locale would pick for a font alias.
+    const QString family = QFontInfo(a->LabelType()->font()).family();
+    EXPECT_FALSE(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese)) << family.toStdString();
+
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {a->LabelTS(), a->cbTimeS()},   {a->LabelBPM(), a->seTempo()},       {a->LabelType(), a->cbType()},
+        {a->LabelNote(), a->cbTone()}, {a->LabelLength(), a->cbLength()}, {a->LabelLoudness(), a->cbLoudness()}};
+    for (const auto& [label, control] : labelled) {
+      SCOPED_TRACE(label->text().toStdString());
+      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+      EXPECT_GE(control->x() - (label->x() + label->width()), 2) << "label ends at " << label->x() + label->width();
+      EXPECT_EQ(label->buddy(), control);
+    }
+    // The labels left of the lists stay one column.
+    for (QLabel* label : {a->LabelNote(), a->LabelLength(), a->LabelLoudness()}) EXPECT_EQ(label->x(), a->LabelType()->x());
+    // The time signature's caption keeps its designed right edge (198 + 79) and stays clear
+    // of the save button on its left.
     EXPECT_EQ(a->LabelTS()->x() + a->LabelTS()->width(), 277);
-    // No caption runs into the controls beside it.
-    const std::pair<QWidget*, QWidget*> neighbours[] = {
-        {a->LabelTS(), a->btItemAdd()},  {a->LabelTS(), a->cbTimeS()},    {a->LabelBPM(), a->cbTimeS()},
-        {a->LabelBPM(), a->seTempo()},   {a->LabelType(), a->cbType()},   {a->LabelNote(), a->cbTone()},
-        {a->LabelLength(), a->cbLength()}, {a->LabelLoudness(), a->cbLoudness()}};
-    for (const auto& [label, control] : neighbours)
-      EXPECT_FALSE(label->geometry().intersects(control->geometry()))
-          << static_cast<QLabel*>(label)->text().toStdString() << " " << label->geometry().right();
+    EXPECT_GT(a->LabelTS()->x(), a->btItemAdd()->x() + a->btItemAdd()->width());
+    // Buttons hold their icon and caption.
+    for (QPushButton* button : {a->btStart(), a->btStop(), a->BtNoteAdd(), a->btNoteDelete()})
+      EXPECT_LE(button->sizeHint().width(), button->width()) << button->text().toStdString();
   }
+  const QFont largeDesktopFont{QStringLiteral("DejaVu Sans"), 20};
 };
 
 TEST_F(FrmMainLanguage, EnglishSystem) {
-  OpenWithLocaleFile("LANG=en_US.UTF-8\n");
-  EXPECT_EQ(Captions(), (QStringList{"Time Signature", "BPM", "Notename", "Length", "Loudness", "Start", "Stop",
-                                     "Add", "Delete"}));
-  EXPECT_EQ(a->LabelType()->text(), "Type");
-  ExpectLabelsFitTheirText();
+  for (const QFont& desktopFont : {QFont(), largeDesktopFont}) {
+    SCOPED_TRACE(desktopFont.toString().toStdString());
+    StartWithDesktopFont(desktopFont, "LANG=en_US.UTF-8\n");
+    EXPECT_EQ(Captions(), (QStringList{"Time Signature", "BPM", "Notename", "Length", "Loudness", "Start", "Stop",
+                                       "Add", "Delete"}));
+    EXPECT_EQ(a->LabelType()->text(), "Type");
+    ExpectCaptionsClear();
+  }
 }
 
 TEST_F(FrmMainLanguage, JapaneseSystem) {
-  OpenWithLocaleFile("LANG=\"ja_JP.UTF-8\"\n");
-  EXPECT_EQ(Captions(), (QStringList{"拍子", "テンポ", "音名", "長さ", "大きさ", "スタート", "ストップ", "音追加",
-                                     "音削除"}));
-  // Texts that are the same in both languages.
-  EXPECT_EQ(a->LabelType()->text(), "Type");
-  EXPECT_EQ(frm->windowTitle(), "TAKTOLA- Sports Metronome");
-  EXPECT_EQ(a->cbType()->itemText(0), "Sine Wave");
-  ExpectLabelsFitTheirText();
+  for (const QFont& desktopFont : {QFont(), largeDesktopFont}) {
+    SCOPED_TRACE(desktopFont.toString().toStdString());
+    StartWithDesktopFont(desktopFont, "LANG=\"ja_JP.UTF-8\"\n");
+    EXPECT_EQ(Captions(), (QStringList{"拍子", "テンポ", "音名", "長さ", "大きさ", "スタート", "ストップ", "音追加",
+                                       "音削除"}));
+    // Texts that are the same in both languages.
+    EXPECT_EQ(a->LabelType()->text(), "Type");
+    EXPECT_EQ(frm->windowTitle(), "TAKTOLA- Sports Metronome");
+    EXPECT_EQ(a->cbType()->itemText(0), "Sine Wave");
+    ExpectCaptionsClear();
+  }
 }
 
 TEST_F(FrmMainLanguage, OtherLanguagesAreEnglish) {

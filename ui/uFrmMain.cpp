@@ -72,7 +72,6 @@ TFrmMain::~TFrmMain() { FormDestroy(); }
 
 void TFrmMain::CreateControls() {
   setWindowTitle(QStringLiteral("TAKTOLA- Sports Metronome"));
-  setFont(UIFont());
 
   PanelClient = new QFrame(this);
   PanelClient->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -149,6 +148,7 @@ void TFrmMain::CreateControls() {
   PanelNote->Place(btAbout, {133, 222, 25, 25}, Qt::LeftEdge | Qt::BottomEdge);
   for (QLabel* label : {LabelTS, LabelBPM, LabelType, LabelNote, LabelLength, LabelLoudness})
     SetLabelText(label, label->text());
+  for (const auto& [label, control] : LabelledControls()) label->setBuddy(control);
   // The editor's lists show nothing until a note is selected.
   for (QComboBox* list : {cbType, cbTone, cbLength, cbLoudness}) list->setCurrentIndex(-1);
 
@@ -298,6 +298,16 @@ void TFrmMain::ApplyCaptions() {
     else
       static_cast<QPushButton*>(caption.control)->setText(text);
   }
+  // Captions are wider in some fonts than in the one the layout was drawn with.
+  const auto labelled = LabelledControls();
+  KeepLabelsBeside({labelled[0]});
+  KeepLabelsBeside({labelled[1]});
+  KeepLabelsBeside(labelled.mid(2));
+}
+
+QList<std::pair<QLabel*, QWidget*>> TFrmMain::LabelledControls() const {
+  return {{LabelTS, cbTimeS}, {LabelBPM, seTempo},     {LabelType, cbType},
+          {LabelNote, cbTone}, {LabelLength, cbLength}, {LabelLoudness, cbLoudness}};
 }
 
 // ---- Pattern model ------------------------------------------------------------------------

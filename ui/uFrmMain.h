@@ -69,6 +69,9 @@ class TFrmMain : public QWidget {
   template <typename Sender, typename Signal, typename... Args>
   void Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...));
   void ApplyCaptions();
+  // Each label and the control it names: the time signature and the tempo in the top bar,
+  // then the note editor's column.
+  QList<std::pair<QLabel*, QWidget*>> LabelledControls() const;
   void SetOuterHeight(int height);
   void ApplyOuterMinimum();
 

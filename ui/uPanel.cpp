@@ -14,6 +14,13 @@ void SetLabelText(QLabel* label, const QString& text) {
   label->setGeometry(keepRight ? right - width + 1 : label->x(), label->y(), width, height);
 }
 
+void KeepLabelsBeside(const QList<std::pair<QLabel*, QWidget*>>& labels, int gap) {
+  int shift = 0;
+  for (const auto& [label, control] : labels) shift = std::max(shift, label->x() + label->width() + gap - control->x());
+  if (shift <= 0) return;
+  for (const auto& [label, control] : labels) label->move(label->x() - shift, label->y());
+}
+
 TPanel::TPanel(QWidget* parent, QSize designSize) : QFrame(parent), FDesignSize(designSize) { resize(designSize); }
 
 void TPanel::Place(QWidget* child, QRect design, Qt::Edges anchors) {

@@ -5,12 +5,18 @@
 #include <QFrame>
 #include <QList>
 #include <QRect>
+#include <utility>
 
 class QLabel;
 
 // Labels size themselves to their text (at least the designed 15 pixels high); a
 // right-aligned one keeps its right edge where it was.
 void SetLabelText(QLabel* label, const QString& text);
+
+// Keeps every label at least `gap` pixels before the control it names. Where a caption
+// would run into its control, the labels move left together, so a column of them stays
+// aligned.
+void KeepLabelsBeside(const QList<std::pair<QLabel*, QWidget*>>& labels, int gap = 2);
 
 class TPanel : public QFrame {
  public:

@@ -1,8 +1,6 @@
 #include "ui/uStyles.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QRegularExpression>
 #include <QStyleFactory>
 #include <QWidget>
@@ -82,11 +80,13 @@ std::optional<TStyle> Find(const QString& name, TColor accent, bool showErrorDia
 void UseBaseStyle() { QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); }
 
 QFont UIFont() {
-  const bool segoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
-  QFont font = segoe ? QFont(QStringLiteral("Segoe UI")) : QApplication::font();
-  // The desktop font may be an alias ("Sans Serif"); name the family it stands for, or the
-  // alias would lose to the Japanese font for Latin text too.
-  if (!segoe) font.setFamilies({QFontInfo(font).family(), QStringLiteral("IPAPGothic")});
+  // Named outright, not taken from the desktop: its default may be an alias that the
+  // process locale resolves to a Japanese monospace face, and its size may be anything,
+  // while the layout is drawn for 9 points. Families missing on a system are skipped.
+  QFont font;
+  font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans"), QStringLiteral("Yu Gothic UI"),
+                    QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+  font.setStyleHint(QFont::SansSerif);
   font.setPointSize(9);
   return font;
 }

@@ -18,9 +18,8 @@ inline const QString DarkStyleName = QStringLiteral("Windows11 Modern Dark");
 // named look is missing, the program goes on in it.
 void UseBaseStyle();
 
-// Segoe UI where the system has it, else the desktop's own UI font, at 9 points. Without
-// Segoe UI, Japanese text takes a gothic with proportional kana where one is installed:
-// full-width kana would run "テンポ" into the tempo field beside it.
+// The program's UI font: Segoe UI at 9 points, else DejaVu Sans; Japanese text falls back to
+// a gothic with proportional kana (full-width kana would run "テンポ" into the tempo field).
 QFont UIFont();
 
 struct TStyle {

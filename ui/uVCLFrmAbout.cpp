@@ -43,7 +43,6 @@ TVCLFrmAbout::TVCLFrmAbout(QWidget* parent, TVCLFrmAboutEnv env) : QDialog(paren
   // A fixed dialog border: no minimise or maximise box, no resizing.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(ClientSize);
-  setFont(UIFont());
   setAutoFillBackground(true);
 
   Panel1 = new TPanel(this, QSize(ClientSize.width(), HeaderHeight));

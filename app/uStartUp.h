@@ -1,0 +1,14 @@
+// The start-up steps that come before any window exists. main() runs them, and so do the
+// tests that build windows: a window under test then looks exactly as a user sees it.
+#pragma once
+
+#include "platform/uColor.h"
+
+// Reads the desktop's theme once, then sets the look of every window: ApplyApplicationLook
+// with the accent colour just read.
+void StartUp();
+
+// The toolkit's base style, the 9-point UI font for every control, and the light style with
+// the accent colour. The font is set application-wide before the style sheet: with a sheet
+// in force, a font set on a window no longer reaches the controls inside it.
+void ApplyApplicationLook(TColor accent);
