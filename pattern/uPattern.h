@@ -88,6 +88,7 @@ inline constexpr int MinTempo = 60;
 inline constexpr int MaxTempo = 240;
 inline constexpr int DefaultTempo = 120;
 
-// The tempo a field text stands for: the whole number it holds, limited to MinTempo..MaxTempo;
-// an empty text or one that is no whole number means MinTempo.
+// The tempo a field text (UTF-8) stands for: the whole number it holds, limited to
+// MinTempo..MaxTempo; full-width digits count as their ASCII values; an empty text or one
+// that is no whole number means MinTempo.
 int TempoFromText(std::string_view text);

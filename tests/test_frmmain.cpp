@@ -3,6 +3,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -372,6 +373,31 @@ TEST_F(FrmMain, TempoFieldStoresTheLimitedValue) {
   edit->setText("");
   EXPECT_EQ(a->TPCount(), 60);
   edit->setText("240");
+  EXPECT_EQ(a->TPCount(), 240);
+}
+
+TEST_F(FrmMain, FullWidthDigitsTypedInTheTempoFieldAreTheTempo) {
+  // What a Japanese input method commits in full-width mode.
+  QLineEdit* edit = a->seTempo()->findChild<QLineEdit*>();
+  edit->setFocus();
+  edit->selectAll();
+  const struct {
+    const char* committed;
+    const char* shown;
+    int tempo;
+  } cases[] = {{"１８０", "180", 180}, {"９０", "90", 90}, {"３００", "300", 240}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.committed);
+    edit->selectAll();
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8(c.committed));
+    QCoreApplication::sendEvent(edit, &commit);
+    EXPECT_EQ(edit->text(), c.shown);
+    EXPECT_EQ(a->TPCount(), c.tempo);
+  }
+  // Leaving the field shows the tempo that plays.
+  QTest::keyClick(edit, Qt::Key_Tab);
+  EXPECT_EQ(edit->text(), "240");
   EXPECT_EQ(a->TPCount(), 240);
 }
 

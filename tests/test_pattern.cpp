@@ -95,7 +95,9 @@ TEST(TempoFromText, LimitsTheTypedNumber) {
     int tempo;
   } cases[] = {{"120", 120}, {"60", 60}, {"240", 240}, {"1", 60},   {"9", 60},   {"300", 240},
                {"59", 60},   {"241", 240}, {"", 60},   {"abc", 60}, {"12a", 60}, {"-5", 60},
-               {" 90 ", 90}, {"999999999999999999999", 240}};
+               {" 90 ", 90}, {"999999999999999999999", 240},
+               // Full-width digits, as a Japanese input method types them, alone and mixed.
+               {"１８０", 180}, {"９０", 90}, {"1２0", 120}, {"３００", 240}, {"５", 60}, {"１８a", 60}};
   for (const auto& c : cases) EXPECT_EQ(TempoFromText(c.text), c.tempo) << '"' << c.text << '"';
 }
 

@@ -20,9 +20,12 @@ void TSpinEdit::NoteText(const QString& text) {
 
 QValidator::State TSpinEdit::validate(QString& input, int&) const {
   // Any whole number that fits the field may be typed, even one out of range; it is limited
-  // when it is read.
-  for (QChar ch : input)
+  // when it is read. Digits of other scripts (full-width ones from a Japanese input method)
+  // are shown as the ASCII digits they stand for, so the field shows what the tempo is.
+  for (QChar& ch : input) {
     if (!ch.isDigit()) return QValidator::Invalid;
+    ch = QChar(u'0' + ch.digitValue());
+  }
   return QValidator::Acceptable;
 }
 
