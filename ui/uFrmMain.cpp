@@ -254,12 +254,24 @@ void TFrmMain::showEvent(QShowEvent* event) {
   if (!FShownOnce) {
     FShownOnce = true;
     ApplyOuterMinimum();
-    // In the middle of the work area of the monitor, the first time only.
-    const QRect area = screen()->availableGeometry();
-    const QRect outer = frameGeometry();
-    move(pos() + area.center() - outer.center());
+    CenterInWorkArea();
+    FitToFrame();
   }
   FormShow();
+}
+
+bool TFrmMain::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Paint:
+    case QEvent::WindowActivate:
+      FitToFrame();
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(event);
 }
 
 void TFrmMain::mouseReleaseEvent(QMouseEvent* event) {
@@ -277,6 +289,24 @@ void TFrmMain::ApplyOuterMinimum() {
 void TFrmMain::SetOuterHeight(int height) {
   const int frame = frameGeometry().height() - geometry().height();
   resize(width(), std::max(height - frame, minimumHeight()));
+}
+
+// In the middle of the work area of the monitor, the first time the window is shown.
+void TFrmMain::CenterInWorkArea() { move(pos() + screen()->availableGeometry().center() - frameGeometry().center()); }
+
+// A window manager frames the window only after it is shown (the frame is known by the
+// first repaint or activation that follows), so until then the frame counts as nothing. Once it is
+// known, the outer sizes of creation apply again, as they would have with the frame known.
+void TFrmMain::FitToFrame() {
+  if (FFramed || !FShownOnce) return;
+  const QSize frame = frameGeometry().size() - geometry().size();
+  if (frame.isNull()) return;
+  FFramed = true;
+  bHeight = DesignClientSize.height() + frame.height();
+  ApplyOuterMinimum();
+  resize(std::max(DesignClientSize.width(), minimumWidth()), height());
+  SetOuterHeight(bHeight - CreationShortening);
+  CenterInWorkArea();
 }
 
 void TFrmMain::ApplyCaptions() {

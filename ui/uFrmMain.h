@@ -58,6 +58,8 @@ class TFrmMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Sees the window manager's frame arrive.
+  bool event(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
@@ -74,6 +76,8 @@ class TFrmMain : public QWidget {
   QList<std::pair<QLabel*, QWidget*>> LabelledControls() const;
   void SetOuterHeight(int height);
   void ApplyOuterMinimum();
+  void CenterInWorkArea();
+  void FitToFrame();
 
   // Window life.
   void FormCreate();
@@ -175,4 +179,5 @@ class TFrmMain : public QWidget {
   bool mf = false;
   std::int32_t bHeight = 0;
   bool FShownOnce = false;
+  bool FFramed = false;  // the frame was known when the outer sizes were applied
 };
