@@ -24,7 +24,7 @@
 #include "../tests/frmmain_access.h"
 #include "../tests/playback_check.h"
 #include "../tests/recording_output.h"
-#include "ui/uStyles.h"
+#include "app/uStartUp.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ int main(int argc, char* argv[]) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  UseBaseStyle();
+  StartUp();  // as the program starts
   if (mode == "handover") return HandOver(amount > 0 ? static_cast<int>(amount) : 50);
   if (mode == "cpu") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, true);
   if (mode == "idle") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, false);
