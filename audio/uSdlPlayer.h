@@ -77,8 +77,10 @@ class TSdlLoopPlayer final : public TSoundOutput {
   std::uint64_t FOpenedAt = 0;
   int FOpenings = 0;
 
-  // Shared with the callback: under the device lock (SDL_LockAudioDevice, which the
-  // callback runs under) while a device is open; the caller's thread alone while none is.
+  // Shared with SDL's audio thread, whose callback (Fill) runs under the device lock: the
+  // caller's thread takes that lock (SDL_LockAudioDevice) while a device is open and has been
+  // started; while none is open, or one is just being opened and is still paused, they are
+  // the caller's thread's alone. The callback only copies, wraps and switches.
   std::unique_ptr<TLoop> FLoop;     // playing
   std::unique_ptr<TLoop> FNext;     // takes over at sample FSwitchAt
   std::unique_ptr<TLoop> FRetired;  // played out, to be freed by the caller's thread

@@ -86,7 +86,7 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
   QTest::mouseClick(a->btStart(), Qt::LeftButton);
   ASSERT_EQ(output->handOvers.size(), 1u);
   // No user action from here on: only the window's timer can open the device again.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return player->DevicesOpened() == 2; }, 10000)) << "not opened again";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return player->DevicesOpened() == 2; }, 5000)) << "not opened again";
   LimitFileSize(RLIM_INFINITY);
   const std::uint64_t reopenedAt = player->DeviceOpenedAt();
   QTest::qWait(1000);
@@ -131,7 +131,7 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
   }
   EXPECT_TRUE(start) << "the second recording is not the loop going on in phase with the clock";
   std::cout << "lost at output sample " << lostAt << ", opened again at " << reopenedAt << " ("
-            << (reopenedAt - lostAt) / 44.1 << " ms without sound), "
+            << (static_cast<double>(reopenedAt) - static_cast<double>(lostAt)) / 44.1 << " ms without sound), "
             << (start ? *start : 0) << " samples of silence before the new device played\n";
 }
 

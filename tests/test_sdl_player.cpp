@@ -91,11 +91,15 @@ std::uint32_t SteadyMs() {
                                         .count());
 }
 
-// SDL picks its driver when its audio starts; a driver that works from here on stands for a
-// sound device that appears.
-void DeviceAppears() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+// SDL picks its driver when its audio starts: no driver that works stands for a machine
+// without a sound device, and a working one from then on for a device that appears.
+class SdlPlayerWithoutDevice : public testing::Test {
+ protected:
+  void SetUp() override { setenv("SDL_AUDIODRIVER", "no-such-driver", 1); }
+  static void DeviceAppears() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+};
 
-TEST(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
+TEST_F(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
   TSdlLoopPlayer player;
   EXPECT_FALSE(player.HasDevice());
   EXPECT_FALSE(player.PlayWavLoop(Image(100)));
@@ -119,7 +123,7 @@ TEST(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
   EXPECT_EQ(player.DevicesOpened(), 0);
 }
 
-TEST(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
+TEST_F(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
   TSdlLoopPlayer player;
   EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
   Sleep(50);
@@ -138,7 +142,7 @@ TEST(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
   player.StopWav();
 }
 
-TEST(SdlPlayerWithoutDevice, WhilePlayingADeviceIsTriedAtMostOncePerInterval) {
+TEST_F(SdlPlayerWithoutDevice, WhilePlayingADeviceIsTriedAtMostOncePerInterval) {
   TSdlLoopPlayer player(1024, std::chrono::milliseconds(300));
   EXPECT_FALSE(player.PlayWavLoop(Image(44100)));  // tries, and starts the interval
   const std::uint64_t loopStart = player.LastHandOverSample();
