@@ -6,12 +6,6 @@
 
 namespace {
 
-std::uint32_t SystemMs() {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
-  return static_cast<std::uint32_t>(ms.count());
-}
-
 // The first sample at or after millisecond `ms` of the sound.
 std::uint64_t SampleOfMs(std::uint64_t ms) {
   return static_cast<std::uint64_t>(std::ceil(static_cast<double>(ms) * 44.1));
@@ -19,20 +13,19 @@ std::uint64_t SampleOfMs(std::uint64_t ms) {
 
 }  // namespace
 
-TSdlLoopPlayer::TSdlLoopPlayer(int bufferSamples) : FBufferSamples(bufferSamples) {}
+TSdlLoopPlayer::TSdlLoopPlayer(int bufferSamples, std::chrono::milliseconds retryInterval)
+    : FBufferSamples(bufferSamples), FRetryInterval(retryInterval), FNextTry(TClock::now()),
+      FFreeSince(TClock::now()) {}
 
 TSdlLoopPlayer::~TSdlLoopPlayer() {
-  if (FDevice != 0) {
-    SDL_CloseAudioDevice(FDevice);  // waits for the callback to finish
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
+  if (FDevice != 0) Close();
 }
 
 bool TSdlLoopPlayer::Open() {
-  if (FTriedOpen) return FDevice != 0;
-  FTriedOpen = true;
   // SDL would otherwise take over SIGINT and SIGTERM and wait for us to read its quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Started afresh at every try: SDL picks its driver here, and finds a sound server that
+  // came back only then.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   want.freq = SampleRate;
@@ -44,16 +37,76 @@ bool TSdlLoopPlayer::Open() {
   SDL_AudioSpec have{};
   // No changes allowed: SDL converts to whatever the hardware takes, and the count of our
   // own samples stays the clock.
-  FDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (FDevice == 0) {
+  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (device == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
+  // The device starts paused, so its callback does not run yet. It begins where the clock
+  // stands, and the loop at the place the clock gives it.
+  const std::uint64_t at = FHolds > 0 ? FHeldSamples : FreeSamples();
+  if (FNext && FSwitchAt <= at) {
+    FLoop = std::move(FNext);
+    FLoopStart = FSwitchAt;
+  }
+  FRetired.reset();
+  FPlayed = at;
+  FPosition = FLoop && !FLoop->empty() ? static_cast<std::size_t>((at - FLoopStart) % FLoop->size()) : 0;
+  FDevice = device;
   FBufferSamples = have.samples;
+  FOpenedAt = at;
+  ++FOpenings;
+  if (FHolds > 0) {
+    SDL_LockAudioDevice(FDevice);
+    FLocked = true;
+  }
+  if (FPlaying) {
+    FLastCallback = TClock::now();
+    SDL_PauseAudioDevice(FDevice, 0);
+  }
   return true;
 }
 
-bool TSdlLoopPlayer::HasDevice() { return Open(); }
+void TSdlLoopPlayer::Close() {
+  if (FLocked) {
+    SDL_UnlockAudioDevice(FDevice);
+    FLocked = false;
+  }
+  SDL_CloseAudioDevice(FDevice);  // waits for the callback to finish
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  FDevice = 0;
+  // The system's clock carries on from where the sample clock stood (or a reading of it
+  // went), so the clock never runs back.
+  FFreeBase = std::max(FHolds > 0 ? FHeldSamples : FPlayed, SampleOfMs(FLastMs));
+  FFreeSince = TClock::now();
+}
+
+bool TSdlLoopPlayer::Lost() { return FDevice != 0 && SDL_GetAudioDeviceStatus(FDevice) == SDL_AUDIO_STOPPED; }
+
+bool TSdlLoopPlayer::TryOpen() {
+  FNextTry = TClock::now() + FRetryInterval;
+  return Open();
+}
+
+bool TSdlLoopPlayer::HasDevice() {
+  if (FHolds == 0) {
+    if (Lost()) Close();
+    if (FDevice == 0) TryOpen();
+  }
+  return FDevice != 0;
+}
+
+bool TSdlLoopPlayer::CheckDevice() {
+  if (FHolds > 0) return FDevice != 0 && !Lost();
+  if (Lost()) {
+    Close();  // and try at once: the system may offer another device already
+  } else if (FDevice != 0) {
+    return true;
+  } else if (TClock::now() < FNextTry) {
+    return false;  // a failed open costs milliseconds and a burst of driver messages
+  }
+  return TryOpen();
+}
 
 void TSdlLoopPlayer::Lock() {
   if (FDevice != 0) SDL_LockAudioDevice(FDevice);
@@ -74,6 +127,7 @@ void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) {
     if (FNext && at == FSwitchAt) {
       FRetired = std::move(FLoop);
       FLoop = std::move(FNext);
+      FLoopStart = at;
       FPosition = 0;
     }
     std::uint64_t run = count - done;
@@ -92,45 +146,59 @@ void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) {
   FLastCallback = TClock::now();
 }
 
+std::uint64_t TSdlLoopPlayer::FreeSamples() const {
+  const double since = std::chrono::duration<double>(TClock::now() - FFreeSince).count();
+  return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
+}
+
 std::uint64_t TSdlLoopPlayer::HeldMs() const {
   // The next whole millisecond of the sound that has not been played yet: a loop handed
   // over now begins there.
-  return static_cast<std::uint64_t>(static_cast<double>(FPlayed) / 44.1) + 1;
+  return static_cast<std::uint64_t>(static_cast<double>(FHeldSamples) / 44.1) + 1;
 }
 
 bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream) {
   auto samples = ReadWavImage(stream.bytes);
-  if (!samples || !Open()) return false;
+  if (!samples) return false;
   auto loop = std::make_unique<TLoop>(std::move(*samples));
+  TClockHold hold(*this);  // also when called alone: the loop begins where the clock stands
+  // Starting or changing what plays is the user's doing: always try for a device.
+  if (Lost()) Close();
+  if (FDevice == 0) TryOpen();
   std::unique_ptr<TLoop> retired, replaced;
   Lock();
+  if (FDevice == 0 && FNext && FSwitchAt <= FHeldSamples) {
+    // Nothing plays, so the switch the callback would have made is made here.
+    FLoop = std::move(FNext);
+    FLoopStart = FSwitchAt;
+  }
   retired = std::move(FRetired);
   replaced = std::move(FNext);  // a hand-over that has not happened yet is superseded
   FNext = std::move(loop);
   FSwitchAt = SampleOfMs(HeldMs());
-  if (FPaused) FLastCallback = TClock::now();  // the clock runs on from here
+  if (!FPlaying) FLastCallback = TClock::now();  // the clock runs on from here
   Unlock();
-  if (FPaused) {
-    SDL_PauseAudioDevice(FDevice, 0);
-    FPaused = false;
+  if (!FPlaying) {
+    FPlaying = true;
+    if (FDevice != 0) SDL_PauseAudioDevice(FDevice, 0);
   }
-  return true;  // loops that are done with are freed here, on the caller's thread
+  return FDevice != 0;  // loops that are done with are freed here, on the caller's thread
 }
 
 bool TSdlLoopPlayer::StopWav() {
-  if (FDevice == 0) return true;
   std::unique_ptr<TLoop> loop, next, retired;
   Lock();
   loop = std::move(FLoop);
   next = std::move(FNext);
   retired = std::move(FRetired);
   Unlock();
-  SDL_PauseAudioDevice(FDevice, 1);
-  FPaused = true;
+  if (FDevice != 0) SDL_PauseAudioDevice(FDevice, 1);
+  FPlaying = false;
   return true;
 }
 
 std::uint64_t TSdlLoopPlayer::SamplesPlayed() {
+  if (FDevice == 0) return FHolds > 0 ? FHeldSamples : FreeSamples();
   Lock();
   const std::uint64_t played = FPlayed;
   Unlock();
@@ -145,25 +213,30 @@ std::uint64_t TSdlLoopPlayer::LastHandOverSample() {
 }
 
 std::uint32_t TSdlLoopPlayer::TimeGetTime() {
-  if (FDevice == 0) return SystemMs();
-  Lock();
   std::uint64_t ms;
   if (FHolds > 0) {
     // Exactly where a loop handed over now begins.
-    ms = FLastHeldMs = HeldMs();
+    FLastMs = HeldMs();
+    return static_cast<std::uint32_t>(FLastMs);
+  }
+  if (FDevice == 0) {
+    ms = static_cast<std::uint64_t>(static_cast<double>(FreeSamples()) / 44.1);
   } else {
     // The callback fills a whole buffer at once; between two calls the device plays it out
     // at the sample rate. Spread the count over that time so the clock moves smoothly, by at
-    // most one buffer, and never shows less than a hand-over already took as its start.
+    // most one buffer.
+    Lock();
     double samples = static_cast<double>(FPlayed);
-    if (!FPaused) {
+    if (FPlaying) {
       const double since = std::chrono::duration<double>(TClock::now() - FLastCallback).count();
       samples += std::clamp(since * SampleRate, 0.0, static_cast<double>(FBufferSamples));
     }
-    ms = std::max(static_cast<std::uint64_t>(samples / 44.1), FLastHeldMs);
+    Unlock();
+    ms = static_cast<std::uint64_t>(samples / 44.1);
   }
-  Unlock();
-  return static_cast<std::uint32_t>(ms);
+  // Never less than a reading already given, nor than a hand-over already took as its start.
+  FLastMs = std::max(ms, FLastMs);
+  return static_cast<std::uint32_t>(FLastMs);
 }
 
 double TSdlLoopPlayer::OutputLatencyMs() {
@@ -174,13 +247,20 @@ double TSdlLoopPlayer::OutputLatencyMs() {
 }
 
 void TSdlLoopPlayer::HoldClock() {
-  if (!Open()) return;
-  Lock();
-  ++FHolds;
+  if (FHolds++ > 0) return;
+  if (FDevice != 0) {
+    SDL_LockAudioDevice(FDevice);
+    FLocked = true;
+    FHeldSamples = FPlayed;
+  } else {
+    FHeldSamples = FreeSamples();
+  }
 }
 
 void TSdlLoopPlayer::ReleaseClock() {
-  if (FDevice == 0 || FHolds == 0) return;
-  --FHolds;
-  Unlock();
+  if (FHolds == 0 || --FHolds > 0) return;
+  if (FLocked) {
+    FLocked = false;
+    SDL_UnlockAudioDevice(FDevice);
+  }
 }

@@ -11,11 +11,16 @@ class TSoundOutput {
   virtual ~TSoundOutput() = default;
 
   // Loops the WAV image held by the stream from its first sample, replacing whatever plays,
-  // without a gap between the two. False when the image is not one WriteWav makes or there
-  // is no sound device.
+  // without a gap between the two. False when the image is not one WriteWav makes or no
+  // sound device can be opened; without a device the loop is kept, and it is heard, in step
+  // with the clock, once CheckDevice finds one.
   virtual bool PlayWavLoop(const TMemoryStream& stream) = 0;
   // Stops the loop; true when nothing plays afterwards.
   virtual bool StopWav() = 0;
+  // Called often while a loop plays: notices a device that was lost and opens one again
+  // (trying not too often when none can be had), going on with the loop in step with the
+  // clock. True while the sound reaches a device.
+  virtual bool CheckDevice() = 0;
 
   // Milliseconds, wrapping after 2^32. While a loop plays, the clock advances with the
   // samples played, so it agrees with the sound however long the metronome runs.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,7 @@ class TFakeSound : public TSoundOutput {
  public:
   bool PlayWavLoop(const TMemoryStream& stream) override {
     EXPECT_GT(holds, 0) << "a hand-over outside a clock hold";
+    if (handOverFails) throw std::bad_alloc();
     auto samples = ReadWavImage(stream.bytes);
     if (!samples) return false;
     loops.push_back(std::move(*samples));
@@ -23,6 +25,10 @@ class TFakeSound : public TSoundOutput {
     playing = false;
     return true;
   }
+  bool CheckDevice() override {
+    ++checks;
+    return deviceWorks;
+  }
   std::uint32_t TimeGetTime() override { return now; }
   double OutputLatencyMs() override { return latencyMs; }
   void HoldClock() override { ++holds; }
@@ -31,8 +37,10 @@ class TFakeSound : public TSoundOutput {
   std::uint32_t now = 0;
   double latencyMs = 0.0;
   bool deviceWorks = true;
+  bool handOverFails = false;  // as when memory runs out
   int holds = 0;
   int stops = 0;
+  int checks = 0;
   bool playing = false;
   std::vector<TWav4416MI> loops;  // every image handed over, as samples
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QWindow>
 #include <memory>
@@ -15,6 +16,14 @@
 #include "qt_printers.h"
 
 inline constexpr TColor Accent = RGBColor(0, 120, 212);
+
+// The message boxes shown now that do not wait for an answer, as the user sees them.
+inline QList<QMessageBox*> VisibleBoxes() {
+  QList<QMessageBox*> boxes;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) boxes << box;
+  return boxes;
+}
 
 class FrmMain : public testing::Test {
  protected:

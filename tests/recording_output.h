@@ -1,5 +1,5 @@
 // A sound output that plays through the SDL player and notes where in the output stream
-// each loop was handed over and where the sound stopped.
+// each loop was handed over, where the sound stopped, and whether the clock ever ran back.
 #pragma once
 
 #include <vector>
@@ -25,14 +25,34 @@ class TRecordingOutput : public TSoundOutput {
     stoppedAt = FPlayer.SamplesPlayed();
     return FPlayer.StopWav();
   }
-  std::uint32_t TimeGetTime() override { return FPlayer.TimeGetTime(); }
+  bool CheckDevice() override { return FPlayer.CheckDevice(); }
+  std::uint32_t TimeGetTime() override {
+    const std::uint32_t now = FPlayer.TimeGetTime();
+    // Outside holds the clock must never run back, also when the device changes.
+    if (FHolds == 0) {
+      if (readings > 0 && static_cast<std::int32_t>(now - lastReading) < 0) ++clockRanBack;
+      lastReading = now;
+      ++readings;
+    }
+    return now;
+  }
   double OutputLatencyMs() override { return FPlayer.OutputLatencyMs(); }
-  void HoldClock() override { FPlayer.HoldClock(); }
-  void ReleaseClock() override { FPlayer.ReleaseClock(); }
+  void HoldClock() override {
+    ++FHolds;
+    FPlayer.HoldClock();
+  }
+  void ReleaseClock() override {
+    --FHolds;
+    FPlayer.ReleaseClock();
+  }
 
   std::vector<THandOver> handOvers;
   std::uint64_t stoppedAt = 0;
+  std::uint32_t lastReading = 0;
+  int readings = 0;
+  int clockRanBack = 0;
 
  private:
   TSdlLoopPlayer& FPlayer;
+  int FHolds = 0;
 };

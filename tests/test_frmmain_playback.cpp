@@ -1,9 +1,11 @@
 // Start, Stop, in-phase restarts and the playhead, driven by a clock the test sets.
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include "audio/uBeatClock.h"
 #include "fake_sound.h"
 #include "frmmain_fixture.h"
+#include "modal_driver.h"
 #include "platform/uResources.h"
 
 namespace {
@@ -151,12 +153,65 @@ TEST_F(FrmMainPlayback, EveryChangeOfTheSoundRestartsAPlayingMeasure) {
   EXPECT_EQ(sound.stops, 0);
 }
 
-TEST_F(FrmMainPlayback, WithoutASoundDeviceThePlayheadStillRuns) {
-  sound.deviceWorks = false;
-  Start();
-  EXPECT_TRUE(a->Playing());
-  After(500);
-  EXPECT_EQ(DrawnPlayhead(), 16);
+void CloseBoxes() {
+  for (QMessageBox* box : VisibleBoxes()) box->button(QMessageBox::Ok)->click();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(FrmMainPlayback, WithoutASoundDeviceThePlayheadRunsAndTheUserIsToldOnce) {
+  const struct {
+    bool japanese;
+    const char* text;
+  } languages[] = {{false,
+                    "No sound device can be opened. The metronome runs on without sound and plays again as soon as "
+                    "a device is available."},
+                   {true, "サウンドデバイスを開けません。音なしで動作を続け、デバイスが使えるようになると再び鳴ります。"}};
+  for (const auto& language : languages) {
+    SCOPED_TRACE(language.japanese ? "Japanese" : "English");
+    frm.reset();
+    sound = TFakeSound{};
+    TFrmMainEnv env{[japanese = language.japanese] { return japanese; }};
+    env.Sound = &sound;
+    Open(std::move(env));
+    const auto expectOneBox = [&](const char* when) {
+      const QList<QMessageBox*> boxes = VisibleBoxes();
+      ASSERT_EQ(boxes.size(), 1) << when;
+      EXPECT_EQ(boxes[0]->text(), QString::fromUtf8(language.text)) << when;
+      EXPECT_EQ(boxes[0]->windowTitle(), "警告") << when;
+      EXPECT_EQ(boxes[0]->icon(), QMessageBox::Warning) << when;
+      ASSERT_NE(boxes[0]->button(QMessageBox::Ok), nullptr) << when;
+      EXPECT_EQ(boxes[0]->button(QMessageBox::Ok)->text(), "OK") << when;
+      // It blocks neither the window nor the timer.
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << when;
+      EXPECT_TRUE(a->Playing()) << when;
+    };
+
+    sound.deviceWorks = false;
+    Start();
+    expectOneBox("at Start");
+    After(500);
+    EXPECT_EQ(DrawnPlayhead(), 16);  // each tick asks after the device again
+    EXPECT_GT(sound.checks, 0);
+    // Not again while there is still no sound: a second Start, restarts, ticks.
+    Start();
+    TempoEdit()->setText("90");
+    DrawnPlayhead();
+    expectOneBox("after a second Start");
+    CloseBoxes();
+    EXPECT_TRUE(VisibleBoxes().empty());
+    Start();
+    DrawnPlayhead();
+    EXPECT_TRUE(VisibleBoxes().empty());
+    // Sound worked again, then failed again: the user is told again.
+    sound.deviceWorks = true;
+    DrawnPlayhead();
+    EXPECT_TRUE(VisibleBoxes().empty());
+    sound.deviceWorks = false;
+    After(1000);
+    DrawnPlayhead();
+    expectOneBox("after the device was lost again");
+    CloseBoxes();
+  }
 }
 
 TEST_F(FrmMainPlayback, PlayheadShowsTheSixteenthBeingHeard) {
@@ -173,6 +228,98 @@ TEST_F(FrmMainPlayback, TimerTicksDrawThePlayhead) {
   bool drawn = false;
   for (int s = 0; s < 64; ++s) drawn |= Pixel(SixteenthX(Geometry().c, s), 0) == Rgb(clBlack);
   EXPECT_TRUE(drawn);
+}
+
+// ---- A start or restart that fails --------------------------------------------------------
+
+class FrmMainPlaybackFailure : public FrmMainPlayback {
+ protected:
+  void SetUp() override {
+    TFrmMainEnv env{[] { return false; }};
+    env.Sound = &sound;
+    // The voice recordings can go missing, as when a resource cannot be read.
+    env.Resources = [this](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
+      if (voicesGone) return std::nullopt;
+      return ReadResource(name);
+    };
+    Open(std::move(env));
+  }
+  bool NoPlayhead() {
+    for (int s = 0; s < 16 * a->TSCount(); ++s)
+      if (Pixel(SixteenthX(Geometry().c, s), 0) != Rgb(clWhite)) return false;
+    return true;
+  }
+
+  bool voicesGone = false;
+};
+
+TEST_F(FrmMainPlaybackFailure, PlaybackStopsCleanlyAndStartsAgainOnceTheCauseIsGone) {
+  enum TCause { Voices, HandOver };
+  const struct {
+    TCause cause;
+    bool whilePlaying;  // an edit while playing, else Start
+    const char* reported;
+  } cases[] = {{Voices, false, "voice resource EN_NUM0_01 not found."},
+               {Voices, true, "voice resource EN_NUM0_01 not found."},
+               {HandOver, false, "std::bad_alloc."},
+               {HandOver, true, "std::bad_alloc."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.cause == Voices ? "voices" : "hand-over") + (c.whilePlaying ? " at an edit" : " at Start"));
+    TearDown();
+    sound = TFakeSound{};
+    SetUp();
+    ClickNote(0);
+    Pick(a->cbType(), 1);  // "One", a voice recording
+    if (c.whilePlaying) {
+      Start();
+      After(400);
+      ASSERT_EQ(DrawnPlayhead(), 12);
+    }
+    const std::size_t loops = sound.loops.size();
+    const int stops = sound.stops;
+    voicesGone = c.cause == Voices;
+    sound.handOverFails = c.cause == HandOver;
+    {
+      TModalDriver driver;
+      driver.Then([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->text(), c.reported);
+        box->button(QMessageBox::Ok)->click();
+      });
+      if (c.whilePlaying)
+        QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
+      else
+        Start();
+    }
+    // Stopped as by Stop: nothing sounds, no timer, no playhead, no half-made image.
+    EXPECT_FALSE(a->Playing());
+    EXPECT_FALSE(sound.playing);
+    EXPECT_EQ(sound.stops, stops + 1);
+    EXPECT_EQ(sound.loops.size(), loops);
+    EXPECT_EQ(sound.holds, 0);
+    EXPECT_TRUE(NoPlayhead());
+    EXPECT_EQ(a->WavLength(), 0u);
+    EXPECT_EQ(a->WavOffset(), 0u);
+    EXPECT_TRUE(a->MemoryStream().bytes.empty());
+    // Edits while stopped play nothing.
+    TempoEdit()->setText("90");
+    EXPECT_FALSE(a->Playing());
+
+    // Once the cause is gone, Start plays, and edits reach the sound again.
+    voicesGone = false;
+    sound.handOverFails = false;
+    Start();
+    ASSERT_TRUE(a->Playing());
+    EXPECT_EQ(sound.loops.back(), Expected(0));
+    After(500);
+    TempoEdit()->setText("120");
+    EXPECT_EQ(a->WavLength(), MeasureLength(a->TSCount(), 120));
+    EXPECT_EQ(sound.loops.back(), Expected(a->WavOffset()));
+    EXPECT_NE(a->WavOffset(), 0u);
+    EXPECT_TRUE(a->Playing());
+  }
 }
 
 // ---- The tempo field as a user types -------------------------------------------------------

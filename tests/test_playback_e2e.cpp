@@ -12,8 +12,8 @@
 #include "audio/uBeatClock.h"
 #include "frmmain_fixture.h"
 #include "playback_check.h"
+#include "qt_test_app.h"
 #include "recording_output.h"
-#include "ui/uStyles.h"
 
 namespace {
 
@@ -103,9 +103,5 @@ int main(int argc, char* argv[]) {
   // The disk driver writes what the callback produced, paced like a real device.
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", RecordingPath().c_str(), 1);
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
-  UseBaseStyle();
-  return RUN_ALL_TESTS();
+  return RunQtTests(argc, argv);
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <thread>
 
 #include "audio/uSdlPlayer.h"
@@ -84,20 +85,88 @@ TEST(SdlPlayer, ClockFollowsTheSamplesAndStopsWithThem) {
 
 #else
 
-TEST(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
+std::uint32_t SteadyMs() {
+  return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+// SDL picks its driver when its audio starts: no driver that works stands for a machine
+// without a sound device, and a working one from then on for a device that appears.
+class SdlPlayerWithoutDevice : public testing::Test {
+ protected:
+  void SetUp() override { setenv("SDL_AUDIODRIVER", "no-such-driver", 1); }
+  static void DeviceAppears() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+};
+
+TEST_F(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
   TSdlLoopPlayer player;
   EXPECT_FALSE(player.HasDevice());
-  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
-  EXPECT_TRUE(player.StopWav());
+  EXPECT_FALSE(player.PlayWavLoop(Image(100)));
+  EXPECT_FALSE(player.PlayWavLoop(TMemoryStream{}));
   EXPECT_EQ(player.OutputLatencyMs(), 0.0);
+  const std::uint32_t before = player.TimeGetTime(), steadyBefore = SteadyMs();
+  Sleep(120);
+  const std::uint32_t after = player.TimeGetTime();
+  EXPECT_NEAR(static_cast<double>(after - before), static_cast<double>(SteadyMs() - steadyBefore), 2.0);
   {
-    TClockHold hold(player);  // harmless without a device
-    const std::uint32_t before = player.TimeGetTime();
-    Sleep(120);
-    const std::uint32_t after = player.TimeGetTime();
-    EXPECT_GE(after - before, 100u);
-    EXPECT_LT(after - before, 5000u);
+    // Held, the clock stands, and a hand-over meets the reading, as with a device.
+    TClockHold hold(player);
+    const std::uint32_t now = player.TimeGetTime();
+    EXPECT_GE(now, after);
+    EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
+    EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(now * 44.1)));
+    Sleep(30);
+    EXPECT_EQ(player.TimeGetTime(), now);
   }
+  EXPECT_TRUE(player.StopWav());
+  EXPECT_EQ(player.DevicesOpened(), 0);
+}
+
+TEST_F(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
+  TSdlLoopPlayer player;
+  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
+  Sleep(50);
+  const std::uint64_t freeRunning = player.SamplesPlayed();
+  const std::uint32_t lastReading = player.TimeGetTime();
+  DeviceAppears();
+  EXPECT_TRUE(player.PlayWavLoop(Image(22050)));
+  EXPECT_TRUE(player.HasDevice());
+  EXPECT_EQ(player.DevicesOpened(), 1);
+  // The sample clock goes on from the system's, not from 0.
+  EXPECT_GE(player.DeviceOpenedAt(), freeRunning);
+  EXPECT_GE(player.TimeGetTime(), lastReading);
+  Sleep(100);
+  EXPECT_GT(player.SamplesPlayed(), player.LastHandOverSample());
+  EXPECT_GT(player.OutputLatencyMs(), 0.0);
+  player.StopWav();
+}
+
+TEST_F(SdlPlayerWithoutDevice, WhilePlayingADeviceIsTriedAtMostOncePerInterval) {
+  TSdlLoopPlayer player(1024, std::chrono::milliseconds(300));
+  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));  // tries, and starts the interval
+  const std::uint64_t loopStart = player.LastHandOverSample();
+  DeviceAppears();
+  EXPECT_FALSE(player.CheckDevice());  // too soon after the last try
+  EXPECT_EQ(player.DevicesOpened(), 0);
+  std::uint32_t last = player.TimeGetTime();
+  bool opened = false;
+  for (int i = 0; i < 60 && !opened; ++i) {
+    Sleep(10);
+    opened = player.CheckDevice();
+    const std::uint32_t now = player.TimeGetTime();
+    EXPECT_GE(now, last) << "the clock ran back";
+    last = now;
+  }
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(player.DevicesOpened(), 1);
+  EXPECT_GE(player.DeviceOpenedAt(), static_cast<std::uint64_t>(0.29 * 44100) + loopStart);
+  // The loop handed over without a device plays on from there, and the clock with it.
+  EXPECT_EQ(player.LastHandOverSample(), loopStart);
+  Sleep(100);
+  EXPECT_GT(player.SamplesPlayed(), player.DeviceOpenedAt());
+  EXPECT_TRUE(player.CheckDevice());
+  player.StopWav();
 }
 
 #endif

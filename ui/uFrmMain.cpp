@@ -486,19 +486,32 @@ void TFrmMain::MakeWav(const TWav4416MI& samples, std::uint32_t offset) {
 
 // ---- Playback -----------------------------------------------------------------------------
 
+namespace {
+
+// Said once when no sound device can be opened.
+constexpr const char* NoDeviceText = "No sound device can be opened. The metronome runs on without sound and plays "
+                                     "again as soon as a device is available.";
+constexpr const char* NoDeviceTextJa = "サウンドデバイスを開けません。音なしで動作を続け、デバイスが使えるようになると再び鳴ります。";
+
+}  // namespace
+
 void TFrmMain::btStartClick() {
-  TWav4416MI samples;
-  BuildMeasure(samples);
-  WavOffset = 0;
-  MakeWav(samples, 0);
-  {
-    // The clock reading and the hand-over meet at one sample.
-    TClockHold hold(*Env.Sound);
-    TimeStart = Env.Sound->TimeGetTime();
-    Env.Sound->PlayWavLoop(MemoryStream);
-  }
-  Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
-  Timer1->start();
+  StopIfFails([&] {
+    TWav4416MI samples;
+    BuildMeasure(samples);
+    WavOffset = 0;
+    MakeWav(samples, 0);
+    bool sounds = false;
+    {
+      // The clock reading and the hand-over meet at one sample.
+      TClockHold hold(*Env.Sound);
+      TimeStart = Env.Sound->TimeGetTime();
+      sounds = Env.Sound->PlayWavLoop(MemoryStream);
+    }
+    Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
+    Timer1->start();
+    ReportSound(sounds);
+  });
 }
 
 void TFrmMain::btStopClick() {
@@ -516,24 +529,56 @@ void TFrmMain::RestartIfPlaying() {
   // The timer runs exactly while a measure plays.
   if (!Timer1->isActive()) return;
   Timer1->stop();
-  const std::uint32_t oldLength = WavLength;
-  TWav4416MI samples;
-  BuildMeasure(samples);
-  {
-    // From the reading of "now" to the hand-over no sample is played, so the new loop
-    // begins exactly at the phase it was computed for.
-    TClockHold hold(*Env.Sound);
-    const std::int64_t elapsed = ElapsedSamples(Env.Sound->TimeGetTime(), TimeStart);
-    WavOffset = RestartOffset(WavOffset, elapsed, oldLength, WavLength);
-    MakeWav(samples, WavOffset);
-    TimeStart = Env.Sound->TimeGetTime();
-    Env.Sound->PlayWavLoop(MemoryStream);
+  StopIfFails([&] {
+    const std::uint32_t oldLength = WavLength;
+    TWav4416MI samples;
+    BuildMeasure(samples);
+    bool sounds = false;
+    {
+      // From the reading of "now" to the hand-over no sample is played, so the new loop
+      // begins exactly at the phase it was computed for.
+      TClockHold hold(*Env.Sound);
+      const std::int64_t elapsed = ElapsedSamples(Env.Sound->TimeGetTime(), TimeStart);
+      WavOffset = RestartOffset(WavOffset, elapsed, oldLength, WavLength);
+      MakeWav(samples, WavOffset);
+      TimeStart = Env.Sound->TimeGetTime();
+      sounds = Env.Sound->PlayWavLoop(MemoryStream);
+    }
+    Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
+    Timer1->start();
+    ReportSound(sounds);
+  });
+}
+
+void TFrmMain::StopIfFails(const std::function<void()>& steps) {
+  try {
+    steps();
+  } catch (...) {
+    // The pattern shown is not the one that plays, and a later edit could not be heard: stop
+    // altogether, as after Stop, and keep no half-made image (as before the first Start).
+    Env.Sound->StopWav();
+    Timer1->stop();
+    MemoryStream.Clear();
+    WavLength = 0;
+    WavOffset = 0;
+    DrawMeasure();
+    throw;
   }
-  Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
-  Timer1->start();
+}
+
+void TFrmMain::ReportSound(bool sounds) {
+  if (sounds) {
+    FSoundWarned = false;
+    return;
+  }
+  if (FSoundWarned) return;
+  FSoundWarned = true;
+  if (FSoundBox) return;  // the last warning is still shown
+  FSoundBox = ShowWarningBox(this, QString::fromUtf8(Env.IsJapanese() ? NoDeviceTextJa : NoDeviceText));
 }
 
 void TFrmMain::Timer1Timer() {
+  ReportSound(Env.Sound->CheckDevice());
   DrawMeasure();
   const std::int64_t s = PlayheadSixteenth(Env.Sound->TimeGetTime(), TimeStart, WavOffset, TPCount, TSCount,
                                            Env.Sound->OutputLatencyMs());

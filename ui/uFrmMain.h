@@ -2,6 +2,7 @@
 // handles their events. The work that needs no window lives in free functions.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
@@ -121,6 +122,12 @@ class TFrmMain : public QWidget {
   void nbTempoChange();
   void Timer1Timer();
   void RestartIfPlaying();
+  // Runs the steps of a start or restart; when one fails, playback stops cleanly and the
+  // error goes on to the general error report.
+  void StopIfFails(const std::function<void()>& steps);
+  // Whether the sound reaches a device: when it does not, the user is told once, and again
+  // only after sound has worked in between.
+  void ReportSound(bool sounds);
 
   // Pattern list.
   void RefreshNotesList();
@@ -179,5 +186,7 @@ class TFrmMain : public QWidget {
   bool mf = false;
   std::int32_t bHeight = 0;
   bool FShownOnce = false;
-  bool FFramed = false;  // the frame was known when the outer sizes were applied
+  bool FFramed = false;         // the frame was known when the outer sizes were applied
+  bool FSoundWarned = false;     // the user was told that no sound device can be opened
+  QPointer<QWidget> FSoundBox;   // that warning, while it is shown
 };

@@ -45,6 +45,15 @@ bool AskYesNo(QWidget* parent, const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+QWidget* ShowWarningBox(QWidget* parent, const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Warning, TitleWarning, text, QMessageBox::Ok, parent);
+  box->button(QMessageBox::Ok)->setText(ButtonOk);
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->show();
+  return box;
+}
+
 QString ReportedMessage(const QString& message) {
   if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
   return message;

@@ -1,5 +1,6 @@
 // The standard dialogs the program uses, with the texts the toolkit's dialogs carry: an input
-// box, an error box, a yes/no question, and the application's general error report. Their
+// box, an error box, a yes/no question, a warning that does not wait for its answer, and the
+// application's general error report. Their
 // titles and buttons read the same in every UI language.
 #pragma once
 
@@ -28,6 +29,10 @@ void ShowErrorBox(QWidget* parent, const QString& text);
 
 // A modal warning box asking yes or no, yes being the default; true for yes.
 bool AskYesNo(QWidget* parent, const QString& text);
+
+// A warning box with an OK button that blocks nothing: it is shown and the caller goes on;
+// it deletes itself when closed.
+QWidget* ShowWarningBox(QWidget* parent, const QString& text);
 
 // The message as the general error report shows it: a period is added when the last
 // character comes after "." in code order.

@@ -1,0 +1,19 @@
+// Runs the tests of a program that needs a QApplication: Qt draws offscreen unless told
+// otherwise, and the program's own start-up steps run before any window is made.
+#pragma once
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "app/uStartUp.h"
+
+inline int RunQtTests(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // A machine without a desktop session: the theme's start-up finds no settings and takes
+  // the light theme and the fallback accent, whatever desktop the tests are run from.
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  StartUp();
+  return RUN_ALL_TESTS();
+}
