@@ -14,7 +14,7 @@ std::uint64_t SampleOfMs(std::uint64_t ms) {
 }  // namespace
 
 TSdlLoopPlayer::TSdlLoopPlayer(int bufferSamples, std::chrono::milliseconds retryInterval)
-    : FBufferSamples(bufferSamples), FRetryInterval(retryInterval), FNextTry(TClock::now()),
+    : FBufferSamples(bufferSamples), FRetryInterval(retryInterval), FRetryDelay(retryInterval / 2), FNextTry(TClock::now()),
       FFreeSince(TClock::now()) {}
 
 TSdlLoopPlayer::~TSdlLoopPlayer() {
@@ -84,8 +84,13 @@ void TSdlLoopPlayer::Close() {
 bool TSdlLoopPlayer::Lost() { return FDevice != 0 && SDL_GetAudioDeviceStatus(FDevice) == SDL_AUDIO_STOPPED; }
 
 bool TSdlLoopPlayer::TryOpen() {
-  FNextTry = TClock::now() + FRetryInterval;
-  return Open();
+  const bool opened = Open();
+  // Each failure waits twice as long before the next try, up to eight intervals: a
+  // machine without any sound card is not asked every second, and a device plugged in is
+  // still found within seconds.
+  FRetryDelay = opened ? FRetryInterval / 2 : std::min(2 * FRetryDelay, 8 * FRetryInterval);
+  FNextTry = TClock::now() + (opened ? FRetryInterval : FRetryDelay);
+  return opened;
 }
 
 bool TSdlLoopPlayer::HasDevice() {

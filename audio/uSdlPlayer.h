@@ -23,7 +23,8 @@
 class TSdlLoopPlayer final : public TSoundOutput {
  public:
   // bufferSamples: the device buffer, which sets how soon a new loop is heard.
-  // retryInterval: how often CheckDevice tries to open a device while none plays.
+  // retryInterval: how soon CheckDevice tries again to open a device while none plays; it
+  // waits longer after each failure, up to eight times as long.
   explicit TSdlLoopPlayer(int bufferSamples = 1024,
                           std::chrono::milliseconds retryInterval = std::chrono::seconds(1));
   ~TSdlLoopPlayer() override;
@@ -65,6 +66,7 @@ class TSdlLoopPlayer final : public TSoundOutput {
   // The caller's thread only (the GUI thread), no lock.
   int FBufferSamples;
   std::chrono::milliseconds FRetryInterval;
+  std::chrono::milliseconds FRetryDelay;  // after the last failed try
   TClock::time_point FNextTry;          // CheckDevice tries no earlier
   SDL_AudioDeviceID FDevice = 0;
   int FHolds = 0;
