@@ -31,18 +31,32 @@ class TIniText {
   std::string Text() const;
 
  private:
-  // Where each section's lines are, and its keys by name in lower case, as names compare
-  // without regard to the case of ASCII letters (the first of a name counts); built when first needed, so a file of thousands of keys is read in one pass.
-  struct TSection {
-    std::size_t header;  // index of the "[section]" line
-    std::size_t end;     // one past the section's last line
-    std::unordered_map<std::string, std::size_t> keys;
+  // A line of the text: where it stands in FText.
+  struct TLine {
+    std::size_t at;
+    std::size_t size;
   };
+  // The first section of each name (later ones of the same name are never read or written):
+  // its header line and one past its last line.
+  struct TSection {
+    std::size_t header;
+    std::size_t end;
+  };
+  std::string_view Line(std::size_t index) const { return {FText.data() + FLines[index].at, FLines[index].size}; }
+  void SetLine(std::size_t index, std::string_view text);
   void Index() const;
-  TSection* Find(std::string_view section) const;
+  // The section's index in FSections, or none.
+  std::optional<std::size_t> Find(std::string_view section) const;
+  // The key's entry in FKeys: its name in lower case after the section's index.
+  static std::string KeyId(std::size_t section, std::string_view key);
 
-  std::vector<std::string> FLines;
+  // The text is held once; lines are spans of it. A written line is appended to it.
+  std::string FText;
+  std::vector<TLine> FLines;
+  // Built when first needed, in one pass, so a file of thousands of keys is read in linear
+  // time; names compare without regard to the case of ASCII letters, the first of a name counts.
   mutable std::vector<TSection> FSections;
   mutable std::unordered_map<std::string, std::size_t> FFirst;  // section name -> FSections
+  mutable std::unordered_map<std::string, std::size_t> FKeys;   // KeyId -> line
   mutable bool FIndexed = false;
 };
