@@ -45,17 +45,34 @@ std::string_view ValueOf(std::string_view line) {
 
 }  // namespace
 
-TIniText::TIniText(std::string_view text) : FText(text) {
-  std::size_t start = 0;
+TIniText::TIniText(std::string_view text) : FText(text) {}
+
+template <typename Visit>
+void TIniText::ForEachLine(Visit&& visit) const {
+  if (FSplit) {
+    for (std::size_t i = 0; i < FLines.size(); ++i) visit(i, FLines[i]);
+    return;
+  }
+  // Lines end with CR LF, LF or CR.
+  const std::string_view text = FText;
+  std::size_t start = 0, number = 0;
   while (start < text.size()) {
     const std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) {
-      FLines.push_back({start, text.size() - start});
-      break;
+      visit(number, TLine{start, text.size() - start});
+      return;
     }
-    FLines.push_back({start, end - start});
+    visit(number++, TLine{start, end - start});
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
+}
+
+void TIniText::Split() {
+  if (FSplit) return;
+  std::vector<TLine> lines;
+  ForEachLine([&](std::size_t, TLine line) { lines.push_back(line); });
+  FLines = std::move(lines);
+  FSplit = true;  // the lines keep their numbers, so the index stays as it is
 }
 
 std::string TIniText::KeyId(std::size_t section, std::string_view key) {
@@ -77,19 +94,22 @@ void TIniText::Index() const {
   // The section whose keys are being read; none before the first header and in a section
   // whose name came before.
   std::optional<std::size_t> current;
-  for (std::size_t i = 0; i < FLines.size(); ++i) {
-    const std::string_view line = Line(i);
+  std::size_t count = 0;
+  ForEachLine([&](std::size_t i, TLine span) {
+    const std::string_view line = View(span);
+    count = i + 1;
     if (const auto name = SectionName(line)) {
       if (current) FSections[*current].end = i;
       current.reset();
       if (FFirst.emplace(AsciiLower(*name), FSections.size()).second) {
         current = FSections.size();
-        FSections.push_back({i, FLines.size()});
+        FSections.push_back({i, 0});
       }
     } else if (const auto key = KeyName(line); key && current) {
-      FKeys.emplace(KeyId(*current, *key), i);
+      FKeys.emplace(KeyId(*current, *key), TKeyLine{i, span});
     }
-  }
+  });
+  if (current) FSections[*current].end = count;
   FIndexed = true;
 }
 
@@ -105,16 +125,18 @@ std::optional<std::string> TIniText::Read(std::string_view section, std::string_
   if (!s) return std::nullopt;
   const auto it = FKeys.find(KeyId(*s, key));
   if (it == FKeys.end()) return std::nullopt;
-  return std::string(ValueOf(Line(it->second)));
+  const TKeyLine& found = it->second;
+  return std::string(ValueOf(View(FSplit ? FLines[found.line] : found.span)));
 }
 
 void TIniText::Write(std::string_view section, std::string_view key, std::string_view value) {
+  Split();
   const std::string line = std::string(key) + "=" + std::string(value);
   const auto s = Find(section);
   if (!s) {
     const std::size_t header = FLines.size();
     FFirst.emplace(AsciiLower(section), FSections.size());
-    FKeys.emplace(KeyId(FSections.size(), key), header + 1);
+    FKeys.emplace(KeyId(FSections.size(), key), TKeyLine{header + 1, {}});
     FSections.push_back({header, header + 2});
     FLines.resize(header + 2);
     SetLine(header, "[" + std::string(section) + "]");
@@ -122,18 +144,18 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
     return;
   }
   if (const auto it = FKeys.find(KeyId(*s, key)); it != FKeys.end()) {
-    SetLine(it->second, line);
+    SetLine(it->second.line, line);
     return;
   }
   // After the section's last line that is not blank, so blank lines between sections stay
   // between them.
   const TSection& where = FSections[*s];
   std::size_t at = where.end;
-  while (at > where.header + 1 && TrimBlanks(Line(at - 1)).empty()) --at;
+  while (at > where.header + 1 && TrimBlanks(View(FLines[at - 1])).empty()) --at;
   FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), TLine{});
   SetLine(at, line);
   if (at + 1 == FLines.size()) {
-    FKeys.emplace(KeyId(*s, key), at);
+    FKeys.emplace(KeyId(*s, key), TKeyLine{at, {}});
     FSections[*s].end = FLines.size();
   } else {
     FIndexed = false;  // lines below moved
@@ -141,13 +163,10 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
 }
 
 std::string TIniText::Text() const {
-  std::size_t size = 0;
-  for (const TLine& line : FLines) size += line.size + 2;
   std::string text;
-  text.reserve(size);
-  for (std::size_t i = 0; i < FLines.size(); ++i) {
-    text += Line(i);
+  ForEachLine([&](std::size_t, TLine line) {
+    text += View(line);
     text += "\r\n";
-  }
+  });
   return text;
 }
