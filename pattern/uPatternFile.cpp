@@ -1,8 +1,8 @@
 #include "pattern/uPatternFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>

@@ -60,10 +60,11 @@ std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t 
 // temporary file of a short random name in the same folder, which then takes the file's
 // place. Keys and sections of the old file that the pattern does not write stay. A symbolic
 // link (or a chain of them) is written through: its final file is replaced in its own folder
-// and the link stays. Throws EPatternWriteError, leaving everything as it was, when the
-// path is no regular file, no link to one and no free name (a FIFO, a folder, a dangling
-// link, a loop of links), when the old file is larger than MaxPatternFileBytes, or when the
-// file system refuses a step.
+// and the link stays. Throws EPatternWriteError, leaving everything as it was, when
+// something other than a regular file or a link to one stands at the path (a FIFO, a
+// folder, a dangling link, a loop of links), when the old file is larger than
+// MaxPatternFileBytes, or when the file system refuses a step (a name it does not take, a
+// folder it does not let us write).
 struct TSaveHooks {
   std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)> rename =
       [](const std::filesystem::path& from, const std::filesystem::path& to) { std::filesystem::rename(from, to); };
