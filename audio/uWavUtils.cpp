@@ -1,10 +1,11 @@
 #include "audio/uWavUtils.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -15,20 +16,47 @@ constexpr double TwoPi = 6.283185307179586;
 // The next index of a sound that runs on around the end of the measure.
 inline std::size_t Next(std::size_t index, std::size_t length) { return ++index == length ? 0 : index; }
 
-// One sine burst's values before loudness: sin(tone * 2pi * i / 44100) for i < count.
-std::vector<double> SineBurst(float tone, std::uint32_t count) {
-  std::vector<double> values(count);
-  for (std::uint32_t i = 0; i < count; ++i) values[i] = std::sin(static_cast<double>(tone) * TwoPi * i / 44100.0);
-  return values;
+// sin(tone * 2pi * i / 44100) in the order of operations that every burst uses.
+inline double SineAt(double step, std::uint32_t i) { return std::sin(step * i / 44100.0); }
+
+// The sine values of the table's tones, kept across builds: every burst the editor makes
+// (13 sixteenths at the slowest tempo at most) is a prefix of one of them. At most
+// 15 x 35831 doubles, 4.3 MB, made for a tone at its first use.
+class TTableSines {
+ public:
+  std::span<const double> Of(float tone) {
+    const auto it = std::find_if(ToneFreqs.begin(), ToneFreqs.end(),
+                                 [&](float t) { return std::bit_cast<std::uint32_t>(t) == std::bit_cast<std::uint32_t>(tone); });
+    if (it == ToneFreqs.end()) return {};
+    const auto k = static_cast<std::size_t>(it - ToneFreqs.begin());
+    std::call_once(FMade[k], [&] {
+      const std::uint32_t count = SixteenthsToSamples(static_cast<std::uint16_t>(NoteLengths.back()), MinTempo);
+      const double step = static_cast<double>(tone) * TwoPi;
+      FValues[k].resize(count);
+      for (std::uint32_t i = 0; i < count; ++i) FValues[k][i] = SineAt(step, i);
+    });
+    return FValues[k];
+  }
+
+ private:
+  std::array<std::once_flag, ToneFreqs.size()> FMade;
+  std::array<std::vector<double>, ToneFreqs.size()> FValues;
+};
+
+TTableSines& TableSines() {
+  static TTableSines sines;
+  return sines;
 }
 
-void AddBurst(TWav4416MS& mix, std::uint32_t start, const std::vector<double>& sines, std::uint32_t count,
-              float loudness) {
-  if (mix.empty()) return;
-  const double level = static_cast<double>(loudness) * 32767.0;
-  std::size_t index = start % mix.size();
-  for (std::uint32_t i = 0; i < count; ++i, index = Next(index, mix.size()))
-    mix[index] = static_cast<float>(static_cast<double>(mix[index]) + level * sines[i]);
+// Adds samples first..last-1 of a burst to `out`, which holds the place of sample `first`:
+// the known values where there are some, the others computed in place.
+void AddBurstPart(float* out, std::uint32_t first, std::uint32_t last, double step, double level,
+                  std::span<const double> known) {
+  const std::uint32_t knownEnd =
+      static_cast<std::uint32_t>(std::clamp<std::size_t>(known.size(), first, last));
+  std::uint32_t i = first;
+  for (; i < knownEnd; ++i, ++out) *out = static_cast<float>(static_cast<double>(*out) + level * known[i]);
+  for (; i < last; ++i, ++out) *out = static_cast<float>(static_cast<double>(*out) + level * SineAt(step, i));
 }
 
 std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
@@ -78,7 +106,18 @@ std::uint32_t SixteenthsToSamples(std::uint16_t sixteenths, std::int32_t tpCount
 }
 
 void AddSine(TWav4416MS& mix, std::uint32_t start, float tone, std::uint32_t count, float loudness) {
-  AddBurst(mix, start, SineBurst(tone, count), count, loudness);
+  if (mix.empty()) return;
+  // What sounds longer than the measure would only fall onto itself: one measure is heard.
+  const auto length = static_cast<std::uint32_t>(mix.size());
+  count = std::min(count, length);
+  const double step = static_cast<double>(tone) * TwoPi;
+  const double level = static_cast<double>(loudness) * 32767.0;
+  const std::span<const double> known = TableSines().Of(tone);
+  // Up to the end of the measure, then on from its start.
+  const std::uint32_t at = start % length;
+  const std::uint32_t beforeEnd = std::min(count, length - at);
+  AddBurstPart(mix.data() + at, 0, beforeEnd, step, level, known);
+  AddBurstPart(mix.data(), beforeEnd, count, step, level, known);
 }
 
 void AddVoice(TWav4416MS& mix, std::int32_t voice, std::uint32_t start, const TResourceReader& reader) {
@@ -120,20 +159,10 @@ TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t
                          const TResourceReader& reader) {
   TWav4416MI samples(length);
   TWav4416MS mix(length, 0.0f);
-  // A burst's sine values depend on its tone alone, so notes of one tone share them: the
-  // same values, computed once per build.
-  std::map<std::uint32_t, std::vector<double>> bursts;  // by the tone's bits
-  const auto key = [](float tone) { return std::bit_cast<std::uint32_t>(tone); };
-  for (const TNote& note : notes) {
-    if (note.n_type != 0) continue;
-    std::vector<double>& sines = bursts[key(note.tone)];
-    const std::uint32_t count = SixteenthsToSamples(note.length, tpCount);
-    if (count > sines.size()) sines = SineBurst(note.tone, count);
-  }
   for (const TNote& note : notes) {
     const std::uint32_t start = SixteenthsToSamples(note.offset, tpCount);
     if (note.n_type == 0)
-      AddBurst(mix, start, bursts.at(key(note.tone)), SixteenthsToSamples(note.length, tpCount), note.loudness);
+      AddSine(mix, start, note.tone, SixteenthsToSamples(note.length, tpCount), note.loudness);
     else
       AddVoice(mix, note.n_type - 1, start, reader);
   }

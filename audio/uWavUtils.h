@@ -34,7 +34,10 @@ std::uint32_t MeasureLength(std::int32_t tsCount, std::int32_t tpCount);
 std::uint32_t SixteenthsToSamples(std::uint16_t sixteenths, std::int32_t tpCount);
 
 // Adds a sine burst that starts at phase 0 on sample `start`, lasts `count` samples and
-// wraps around the end of the mix, which is where the looped measure goes on.
+// wraps around the end of the mix, which is where the looped measure goes on. A start
+// beyond the mix is taken modulo its length; a burst longer than the mix is cut at its
+// length, so no sample of it falls onto another. The sines of the ToneFreqs tones are kept
+// across calls (a few megabytes at most); other tones' are computed in place.
 void AddSine(TWav4416MS& mix, std::uint32_t start, float tone, std::uint32_t count, float loudness);
 
 // Adds the recording VoiceTable[voice] at its own level from sample `start`, wrapped the

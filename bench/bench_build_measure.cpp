@@ -1,9 +1,19 @@
 // How long rendering a measure takes: the largest measure the editor can make is 8/4 at
 // 60 BPM with 16 notes. Every edit while playing renders the whole measure again, so this
 // must stay far inside one sixteenth at 240 BPM (15.6 ms).
+// Then the worst files the reader accepts: how long they take to read and to render, and
+// the peak memory of a process that reads and renders one.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "audio/uWavUtils.h"
+#include "pattern/uPatternFile.h"
 #include "platform/uResources.h"
 
 namespace {
@@ -51,6 +61,142 @@ BENCHMARK(BM_SixteenLongNotesOneTone)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SixteenLongNotesAllTones)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EightLongNotesEightVoices)->Unit(benchmark::kMillisecond);
 
+// ---- The worst files the reader accepts ----------------------------------------------------
+
+// 8/4 at 60 BPM, 4096 sine notes of the longest length a file may give (512 sixteenths, four
+// measures), of distinct tones or all of one.
+std::string FloodFile(bool distinctTones) {
+  TNotes notes;
+  for (int k = 0; k < 4096; ++k) {
+    TNote n = DefaultNote(static_cast<std::uint16_t>((k * 37) % 512));
+    n.length = 512;
+    n.tone = distinctTones ? 262.0f + static_cast<float>(k) * 0.1875f : 440.0f;
+    notes.push_back(n);
+  }
+  return PatternText("", notes, 3, 60, ".");
+}
+
+struct TLoaded {
+  TNotes notes;
+  std::int32_t timeSig = 0, tempo = 0;
+};
+
+TLoaded LoadText(const std::string& text) {
+  TLoaded loaded;
+  LoadNotesFromText(text, loaded.notes, loaded.timeSig, loaded.tempo, ".");
+  return loaded;
+}
+
+// The measure as the window renders it, at the tempo the tempo field would make of the file's.
+TWav4416MI RenderLoaded(const TLoaded& loaded) {
+  const std::int32_t bpm = std::clamp(loaded.tempo, MinTempo, MaxTempo);
+  return RenderMeasure(loaded.notes, MeasureLength(TimeSigBeats[static_cast<std::size_t>(loaded.timeSig)], bpm), bpm,
+                       ReadResource);
+}
+
+void BM_FloodFileDistinctTones(benchmark::State& state) { Render(state, LoadText(FloodFile(true)).notes); }
+void BM_FloodFileOneTone(benchmark::State& state) { Render(state, LoadText(FloodFile(false)).notes); }
+
+void BM_ReadFloodFile(benchmark::State& state) {
+  const std::string text = FloodFile(true);
+  for (auto _ : state) benchmark::DoNotOptimize(LoadText(text));
+  state.counters["bytes"] = static_cast<double>(text.size());
+}
+
+// Text of nothing but line ends: the most lines in the fewest bytes.
+void BM_ReadBlankLines(benchmark::State& state) {
+  const std::string text(static_cast<std::size_t>(state.range(0)), '\n');
+  for (auto _ : state) benchmark::DoNotOptimize(LoadText(text));
+}
+
+struct TBenchFolder {
+  TBenchFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "taktola-bench-XXXXXX").string();
+    path = mkdtemp(name.data());
+  }
+  ~TBenchFolder() { std::filesystem::remove_all(path); }
+  std::filesystem::path path;
+};
+
+// A 20 MB file whose notes lie beyond the first 16 MB, picked from the list.
+void BM_PickOversizedFile(benchmark::State& state) {
+  TBenchFolder folder;
+  const auto path = folder.path / "Huge.tktm";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[System]\r\nVersion=1.00\r\nTimeSigniture=3\r\nBPM=60\r\nNoteCount=1\r\n";
+    out.seekp(17 * 1024 * 1024);
+    out << "\r\n[Note00]\r\nOffset=40\r\n";
+    out.seekp(20 * 1000 * 1000 - 1);
+    out << "\n";
+  }
+  for (auto _ : state) {
+    TLoaded loaded;
+    try {
+      LoadNotes(path, loaded.notes, loaded.timeSig, loaded.tempo, ".");
+    } catch (const EPatternTooLarge&) {
+      state.counters["refused"] = 1;
+    }
+    benchmark::DoNotOptimize(loaded);
+  }
+}
+
+// This process's peak resident memory, in megabytes: its high-water mark since it began
+// (the figure exec starts afresh, unlike getrusage's, which keeps the parent's).
+double OwnPeakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
+  return -1;
+}
+
+// The peak memory of a fresh process of this program that reads a pattern file and renders
+// its measure once, as the window does; with no file it only starts and ends.
+double ChildPeakMegabytes(const std::filesystem::path& file) {
+  const std::string command =
+      std::filesystem::read_symlink("/proc/self/exe").string() + " --render-file '" + file.string() + "'";
+  FILE* child = popen(command.c_str(), "r");
+  if (child == nullptr) return -1;
+  double peak = -1;
+  if (std::fscanf(child, "%lf", &peak) != 1) peak = -1;
+  return pclose(child) == 0 ? peak : -1;
+}
+
+int RenderFileOnce(const char* file) {
+  if (*file != '\0') {
+    TLoaded loaded;
+    if (!LoadNotes(file, loaded.notes, loaded.timeSig, loaded.tempo, ".")) return 1;
+    if (RenderLoaded(loaded).empty()) return 1;
+  }
+  std::printf("%.1f\n", OwnPeakMegabytes());
+  return 0;
+}
+
+void BM_PeakMemoryOfTheWorstFile(benchmark::State& state) {
+  TBenchFolder folder;
+  const auto path = folder.path / "Flood.tktm";
+  std::ofstream(path, std::ios::binary) << FloodFile(state.range(0) != 0);
+  for (auto _ : state) {
+    state.counters["peak_MB"] = ChildPeakMegabytes(path);
+    state.counters["idle_MB"] = ChildPeakMegabytes("");
+  }
+}
+
+BENCHMARK(BM_FloodFileDistinctTones)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloodFileOneTone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadFloodFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBlankLines)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PickOversizedFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemoryOfTheWorstFile)->ArgName("distinct")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  // The child of BM_PeakMemoryOfTheWorstFile.
+  if (argc == 3 && std::string(argv[1]) == "--render-file") return RenderFileOnce(argv[2]);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

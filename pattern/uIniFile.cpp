@@ -1,5 +1,7 @@
 #include "pattern/uIniFile.h"
 
+#include <cstring>
+
 std::string_view TrimBlanks(std::string_view text) {
   const auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -43,71 +45,118 @@ std::string_view ValueOf(std::string_view line) {
 
 }  // namespace
 
-TIniText::TIniText(std::string_view text) {
-  std::size_t start = 0;
+TIniText::TIniText(std::string_view text) : FText(text) {}
+
+template <typename Visit>
+void TIniText::ForEachLine(Visit&& visit) const {
+  if (FSplit) {
+    for (std::size_t i = 0; i < FLines.size(); ++i) visit(i, FLines[i]);
+    return;
+  }
+  // Lines end with CR LF, LF or CR.
+  const std::string_view text = FText;
+  std::size_t start = 0, number = 0;
   while (start < text.size()) {
     const std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) {
-      FLines.emplace_back(text.substr(start));
-      break;
+      visit(number, TLine{start, text.size() - start});
+      return;
     }
-    FLines.emplace_back(text.substr(start, end - start));
+    visit(number++, TLine{start, end - start});
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
+}
+
+void TIniText::Split() {
+  if (FSplit) return;
+  std::vector<TLine> lines;
+  ForEachLine([&](std::size_t, TLine line) { lines.push_back(line); });
+  FLines = std::move(lines);
+  FSplit = true;  // the lines keep their numbers, so the index stays as it is
+}
+
+std::string TIniText::KeyId(std::size_t section, std::string_view key) {
+  std::string id(sizeof section, '\0');
+  std::memcpy(id.data(), &section, sizeof section);
+  return id + AsciiLower(key);
+}
+
+void TIniText::SetLine(std::size_t index, std::string_view text) {
+  FLines[index] = {FText.size(), text.size()};
+  FText += text;
 }
 
 void TIniText::Index() const {
   if (FIndexed) return;
   FSections.clear();
   FFirst.clear();
-  for (std::size_t i = 0; i < FLines.size(); ++i) {
-    if (const auto name = SectionName(FLines[i])) {
-      if (!FSections.empty()) FSections.back().end = i;
-      FFirst.emplace(AsciiLower(*name), FSections.size());
-      FSections.push_back({i, FLines.size(), {}});
-    } else if (const auto key = KeyName(FLines[i]); key && !FSections.empty()) {
-      FSections.back().keys.emplace(AsciiLower(*key), i);
+  FKeys.clear();
+  // The section whose keys are being read; none before the first header and in a section
+  // whose name came before.
+  std::optional<std::size_t> current;
+  std::size_t count = 0;
+  ForEachLine([&](std::size_t i, TLine span) {
+    const std::string_view line = View(span);
+    count = i + 1;
+    if (const auto name = SectionName(line)) {
+      if (current) FSections[*current].end = i;
+      current.reset();
+      if (FFirst.emplace(AsciiLower(*name), FSections.size()).second) {
+        current = FSections.size();
+        FSections.push_back({i, 0});
+      }
+    } else if (const auto key = KeyName(line); key && current) {
+      FKeys.emplace(KeyId(*current, *key), TKeyLine{i, span});
     }
-  }
+  });
+  if (current) FSections[*current].end = count;
   FIndexed = true;
 }
 
-TIniText::TSection* TIniText::Find(std::string_view section) const {
+std::optional<std::size_t> TIniText::Find(std::string_view section) const {
   Index();
   const auto it = FFirst.find(AsciiLower(section));
-  return it == FFirst.end() ? nullptr : &FSections[it->second];
+  if (it == FFirst.end()) return std::nullopt;
+  return it->second;
 }
 
 std::optional<std::string> TIniText::Read(std::string_view section, std::string_view key) const {
-  const TSection* s = Find(section);
-  if (s == nullptr) return std::nullopt;
-  const auto it = s->keys.find(AsciiLower(key));
-  if (it == s->keys.end()) return std::nullopt;
-  return std::string(ValueOf(FLines[it->second]));
+  const auto s = Find(section);
+  if (!s) return std::nullopt;
+  const auto it = FKeys.find(KeyId(*s, key));
+  if (it == FKeys.end()) return std::nullopt;
+  const TKeyLine& found = it->second;
+  return std::string(ValueOf(View(FSplit ? FLines[found.line] : found.span)));
 }
 
 void TIniText::Write(std::string_view section, std::string_view key, std::string_view value) {
-  std::string line = std::string(key) + "=" + std::string(value);
-  TSection* s = Find(section);
-  if (s == nullptr) {
+  Split();
+  const std::string line = std::string(key) + "=" + std::string(value);
+  const auto s = Find(section);
+  if (!s) {
+    const std::size_t header = FLines.size();
     FFirst.emplace(AsciiLower(section), FSections.size());
-    FSections.push_back({FLines.size(), FLines.size() + 2, {{AsciiLower(key), FLines.size() + 1}}});
-    FLines.push_back("[" + std::string(section) + "]");
-    FLines.push_back(std::move(line));
+    FKeys.emplace(KeyId(FSections.size(), key), TKeyLine{header + 1, {}});
+    FSections.push_back({header, header + 2});
+    FLines.resize(header + 2);
+    SetLine(header, "[" + std::string(section) + "]");
+    SetLine(header + 1, line);
     return;
   }
-  if (const auto it = s->keys.find(AsciiLower(key)); it != s->keys.end()) {
-    FLines[it->second] = std::move(line);
+  if (const auto it = FKeys.find(KeyId(*s, key)); it != FKeys.end()) {
+    SetLine(it->second.line, line);
     return;
   }
   // After the section's last line that is not blank, so blank lines between sections stay
   // between them.
-  std::size_t at = s->end;
-  while (at > s->header + 1 && TrimBlanks(FLines[at - 1]).empty()) --at;
-  FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+  const TSection& where = FSections[*s];
+  std::size_t at = where.end;
+  while (at > where.header + 1 && TrimBlanks(View(FLines[at - 1])).empty()) --at;
+  FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), TLine{});
+  SetLine(at, line);
   if (at + 1 == FLines.size()) {
-    s->keys.emplace(AsciiLower(key), at);
-    s->end = FLines.size();
+    FKeys.emplace(KeyId(*s, key), TKeyLine{at, {}});
+    FSections[*s].end = FLines.size();
   } else {
     FIndexed = false;  // lines below moved
   }
@@ -115,6 +164,9 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
 
 std::string TIniText::Text() const {
   std::string text;
-  for (const std::string& line : FLines) text += line + "\r\n";
+  ForEachLine([&](std::size_t, TLine line) {
+    text += View(line);
+    text += "\r\n";
+  });
   return text;
 }

@@ -31,18 +31,45 @@ class TIniText {
   std::string Text() const;
 
  private:
-  // Where each section's lines are, and its keys by name in lower case, as names compare
-  // without regard to the case of ASCII letters (the first of a name counts); built when first needed, so a file of thousands of keys is read in one pass.
-  struct TSection {
-    std::size_t header;  // index of the "[section]" line
-    std::size_t end;     // one past the section's last line
-    std::unordered_map<std::string, std::size_t> keys;
+  // A line of the text: where it stands in FText.
+  struct TLine {
+    std::size_t at;
+    std::size_t size;
   };
+  // The first section of each name (later ones of the same name are never read or written):
+  // its header line and one past its last line.
+  struct TSection {
+    std::size_t header;
+    std::size_t end;
+  };
+  // A key line: its number, and where it stands as long as no line was written.
+  struct TKeyLine {
+    std::size_t line;
+    TLine span;
+  };
+  std::string_view View(TLine line) const { return {FText.data() + line.at, line.size}; }
+  // Calls visit(number, line) for every line in order.
+  template <typename Visit>
+  void ForEachLine(Visit&& visit) const;
+  // Makes the table of lines that writing needs; reading does without one.
+  void Split();
+  void SetLine(std::size_t index, std::string_view text);
   void Index() const;
-  TSection* Find(std::string_view section) const;
+  // The section's index in FSections, or none.
+  std::optional<std::size_t> Find(std::string_view section) const;
+  // The key's entry in FKeys: its name in lower case after the section's index.
+  static std::string KeyId(std::size_t section, std::string_view key);
 
-  std::vector<std::string> FLines;
+  // The text is held once, as given; a written line is appended to it, and the table of
+  // lines, made at the first write, says where each line now stands.
+  std::string FText;
+  std::vector<TLine> FLines;
+  bool FSplit = false;
+  // Built when first needed, in one pass, so a file of thousands of keys is read in linear
+  // time and a line costs nothing unless it is a key; names compare without regard to the
+  // case of ASCII letters, the first of a name counts.
   mutable std::vector<TSection> FSections;
   mutable std::unordered_map<std::string, std::size_t> FFirst;  // section name -> FSections
+  mutable std::unordered_map<std::string, TKeyLine> FKeys;      // KeyId -> line
   mutable bool FIndexed = false;
 };

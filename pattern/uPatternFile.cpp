@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -25,8 +26,6 @@
 namespace {
 
 constexpr std::string_view System = "System";
-// A pattern file of the largest note count is well below this; more is not read.
-constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
@@ -43,35 +42,131 @@ std::string NoteSection(std::size_t index) {
   return name;
 }
 
-// Writes the text to a new file and makes sure it reached the disk.
-bool WriteNewFile(const std::filesystem::path& path, const std::string& text) {
+enum class TFileRead { Read, Missing, NotRegular, TooLarge, Failed };
+
+#ifndef _WIN32
+// Reads the open file whole when it is a regular file of at most `limit` bytes.
+TFileRead ReadOpenFile(int fd, std::uintmax_t limit, std::string& text) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return TFileRead::Failed;
+  if (!S_ISREG(info.st_mode)) return TFileRead::NotRegular;
+  if (static_cast<std::uintmax_t>(info.st_size) > limit) return TFileRead::TooLarge;
+  // Room for the bytes the file has, and one more to see whether it grew meanwhile.
+  text.assign(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t done = 0;
+  for (;;) {
+    if (done == text.size()) {
+      if (text.size() > limit) return TFileRead::TooLarge;
+      text.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(2 * text.size(), limit + 1)));
+    }
+    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return TFileRead::Failed;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  text.resize(done);
+  return TFileRead::Read;
+}
+#endif
+
+// Reads a regular file (or the one a link leads to) of at most `limit` bytes whole. Nothing
+// else is read: opening a FIFO for reading would wait for a writer that never comes.
+TFileRead ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit, std::string& text) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return TFileRead::Missing;
+  if (ec) return TFileRead::Failed;
+  if (status.type() != std::filesystem::file_type::regular) return TFileRead::NotRegular;
+#ifdef _WIN32
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return TFileRead::Failed;
+  if (size > limit) return TFileRead::TooLarge;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return TFileRead::Failed;
+  text.assign(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) return TFileRead::Failed;
+  return in.peek() == std::ifstream::traits_type::eof() ? TFileRead::Read : TFileRead::TooLarge;
+#else
+  // Opened without waiting, and its type checked again on what was opened: the name may
+  // have been given to something else since.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? TFileRead::Missing : TFileRead::Failed;
+  const TFileRead result = ReadOpenFile(fd, limit, text);
+  ::close(fd);
+  return result;
+#endif
+}
+
+// Where saving under `path` writes: the path itself, or the file at the end of the chain
+// of links it names. Throws when that cannot be known: a name the file system does not
+// take, a dangling link (it may point into a drive that is not mounted, so no file is
+// made there), a loop of links.
+std::filesystem::path SaveTarget(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::symlink_status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return path;
+  if (ec) throw EPatternWriteError(path);
+  if (status.type() != std::filesystem::file_type::symlink) return path;
+  std::filesystem::path target = std::filesystem::canonical(path, ec);
+  if (ec) throw EPatternWriteError(path);
+  return target;
+}
+
+// A name for the new text beside the file it replaces: short and of fixed length, so that
+// every file name the file system takes can be saved; not ending in ".tktm", so it is
+// never listed.
+std::filesystem::path TemporaryIn(const std::filesystem::path& folder) {
+  static std::mt19937_64 random{std::random_device{}()};
+  char name[32];
+  std::snprintf(name, sizeof name, ".taktola-%016llx.tmp", static_cast<unsigned long long>(random()));
+  return folder / name;
+}
+
+enum class TNewFile { Written, Taken, Failed };
+
+// Creates the file, which must not exist yet, writes the text and makes sure it reached the
+// disk. After Failed the file may exist; after Taken it is someone else's.
+TNewFile WriteNewFile(const std::filesystem::path& path, const std::string& text) {
 #ifdef _WIN32
   const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == EEXIST ? TNewFile::Taken : TNewFile::Failed;
   const bool written = _write(fd, text.data(), static_cast<unsigned>(text.size())) == static_cast<int>(text.size()) &&
                        _commit(fd) == 0;
-  return _close(fd) == 0 && written;
+  return _close(fd) == 0 && written ? TNewFile::Written : TNewFile::Failed;
 #else
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == EEXIST ? TNewFile::Taken : TNewFile::Failed;
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
   const bool written = done == text.size() && ::fsync(fd) == 0;
-  return ::close(fd) == 0 && written;
+  return ::close(fd) == 0 && written ? TNewFile::Written : TNewFile::Failed;
 #endif
 }
 
-std::filesystem::path TemporaryBeside(const std::filesystem::path& path) {
-  static std::mt19937_64 random{std::random_device{}()};
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
-  std::filesystem::path name = path.filename();
-  name += suffix;
-  return path.parent_path() / ("." + Utf8FromPath(name));
+// Writes the text to a new temporary file in the folder; its path. Throws, leaving
+// nothing behind, when no such file can be written.
+std::filesystem::path WriteTemporary(const std::filesystem::path& folder, const std::string& text,
+                                     const std::filesystem::path& reported) {
+  // A taken name is a chance of one in 2^64, or a leftover; another try settles it.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::filesystem::path temporary = TemporaryIn(folder);
+    const TNewFile result = WriteNewFile(temporary, text);
+    if (result == TNewFile::Written) return temporary;
+    if (result == TNewFile::Failed) {
+      std::error_code ec;
+      std::filesystem::remove(temporary, ec);
+      break;
+    }
+  }
+  throw EPatternWriteError(reported);
 }
 
 }  // namespace
@@ -87,6 +182,9 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
 
 EPatternWriteError::EPatternWriteError(const std::filesystem::path& path)
     : std::runtime_error(Utf8FromPath(path) + " に書き込めません") {}
+
+EPatternTooLarge::EPatternTooLarge(const std::filesystem::path& path)
+    : std::runtime_error(Utf8FromPath(path) + " is too large for a pattern file."), FPath(path) {}
 
 std::int32_t ReadIntValue(std::string_view text, std::int32_t fallback) {
   text = TrimBlanks(text);
@@ -218,27 +316,24 @@ std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t 
 
 void SaveNotes(const std::filesystem::path& path, const TNotes& notes, std::int32_t timeSig, std::int32_t tempo,
                std::string_view decimalSeparator, const TSaveHooks& hooks) {
-  std::error_code ec;
+  // Everything that can be known beforehand is checked before anything is written.
+  const std::filesystem::path target = SaveTarget(path);
   std::string old;
-  const bool existed = std::filesystem::exists(path, ec);
-  if (existed) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !std::filesystem::is_regular_file(path, ec)) throw EPatternWriteError(path);
-    old.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EPatternWriteError(path);
-  }
+  const TFileRead read = ReadRegularFile(target, MaxPatternFileBytes, old);
+  if (read != TFileRead::Read && read != TFileRead::Missing) throw EPatternWriteError(path);
   const std::string text = PatternText(old, notes, timeSig, tempo, decimalSeparator);
 
   // The new text takes the old file's place in one step, or not at all.
-  const std::filesystem::path temporary = TemporaryBeside(path);
+  const std::filesystem::path temporary = WriteTemporary(target.parent_path(), text, path);
   try {
-    if (!WriteNewFile(temporary, text)) throw EPatternWriteError(path);
-    if (existed) {
-      const auto mode = std::filesystem::status(path, ec).permissions();
+    if (read == TFileRead::Read) {
+      std::error_code ec;
+      const auto mode = std::filesystem::status(target, ec).permissions();
       if (!ec) std::filesystem::permissions(temporary, mode, ec);
     }
-    hooks.rename(temporary, path);
+    hooks.rename(temporary, target);
   } catch (...) {
+    std::error_code ec;
     std::filesystem::remove(temporary, ec);
     throw EPatternWriteError(path);
   }
@@ -287,14 +382,12 @@ bool LoadNotesFromText(std::string_view text, TNotes& notes, std::int32_t& timeS
 
 bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
                std::string_view decimalSeparator) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;  // a pipe would never end
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text(MaxFileBytes, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  return LoadNotesFromText(text, notes, timeSig, tempo, decimalSeparator);
+  std::string text;
+  switch (ReadRegularFile(path, MaxPatternFileBytes, text)) {
+    case TFileRead::Read: return LoadNotesFromText(text, notes, timeSig, tempo, decimalSeparator);
+    case TFileRead::TooLarge: throw EPatternTooLarge(path);
+    default: return false;
+  }
 }
 
 std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder) {

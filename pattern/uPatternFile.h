@@ -14,8 +14,12 @@
 
 inline constexpr std::string_view PatternExtension = ".tktm";
 inline constexpr std::string_view PatternVersion = "1.00";
-// A file may hold more notes than the editor makes; more than this are not read.
-inline constexpr std::int32_t MaxLoadedNotes = 4096;
+// A file may hold more notes than the editor makes (two per beat, 16 at most); more than
+// this are not read, so that rendering a file's measure stays well under a second.
+inline constexpr std::int32_t MaxLoadedNotes = 64;
+// A pattern file is a few kilobytes (about 110 bytes a note); a larger file than this is no
+// pattern file and is refused whole.
+inline constexpr std::uintmax_t MaxPatternFileBytes = 1024 * 1024;
 
 // A path from UTF-8 text, on every system.
 std::filesystem::path PathFromUtf8(std::string_view text);
@@ -25,6 +29,17 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 class EPatternWriteError : public std::runtime_error {
  public:
   explicit EPatternWriteError(const std::filesystem::path& path);
+};
+
+// Raised when a pattern file to be read is larger than MaxPatternFileBytes. The window words
+// the message in its own language.
+class EPatternTooLarge : public std::runtime_error {
+ public:
+  explicit EPatternTooLarge(const std::filesystem::path& path);
+  const std::filesystem::path& Path() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
 };
 
 // Integer and float values as the file holds them. Reading never fails: text that is no
@@ -42,8 +57,14 @@ std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t 
                         std::string_view decimalSeparator);
 
 // Writes the pattern to the file, replacing it whole or not at all: the new text goes to a
-// temporary file in the same folder, which then takes the file's place. Keys and sections
-// of the old file that the pattern does not write stay. Throws EPatternWriteError.
+// temporary file of a short random name in the same folder, which then takes the file's
+// place. Keys and sections of the old file that the pattern does not write stay. A symbolic
+// link (or a chain of them) is written through: its final file is replaced in its own folder
+// and the link stays. Throws EPatternWriteError, leaving everything as it was, when
+// something other than a regular file or a link to one stands at the path (a FIFO, a
+// folder, a dangling link, a loop of links), when the old file is larger than
+// MaxPatternFileBytes, or when the file system refuses a step (a name it does not take, a
+// folder it does not let us write).
 struct TSaveHooks {
   std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)> rename =
       [](const std::filesystem::path& from, const std::filesystem::path& to) { std::filesystem::rename(from, to); };
@@ -56,7 +77,9 @@ void SaveNotes(const std::filesystem::path& path, const TNotes& notes, std::int3
 // value limited. Returns whether the gate was passed.
 bool LoadNotesFromText(std::string_view text, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
                        std::string_view decimalSeparator);
-// The same from a file; a file that cannot be read changes nothing.
+// The same from a file; a file that cannot be read, or is no regular file, changes
+// nothing. Throws EPatternTooLarge, changing nothing, for a file larger than
+// MaxPatternFileBytes.
 bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
                std::string_view decimalSeparator);
 

@@ -9,6 +9,7 @@
 
 #include "audio/uBeatClock.h"
 #include "fake_sound.h"
+#include "fifo_watchdog.h"
 #include "frmmain_fixture.h"
 #include "modal_driver.h"
 #include "temp_folder.h"
@@ -40,6 +41,11 @@ class FrmMainPatterns : public FrmMain {
     return text.str();
   }
   bool Exists(const std::string& name) { return std::filesystem::exists(folder.path / PathFromUtf8(name)); }
+  std::vector<std::string> FolderNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path)) names.push_back(entry.path().filename());
+    return names;
+  }
 
   void PickPattern(const QString& name) {
     const int index = a->cbNotesList()->findText(name);
@@ -102,8 +108,16 @@ class FrmMainPatterns : public FrmMain {
       if (buttons.contains("はい(&Y)")) {
         EXPECT_EQ(box->defaultButton()->text(), "はい(&Y)");
       }
+      QAbstractButton* button = nullptr;
       for (QAbstractButton* b : box->buttons())
-        if (b->text() == press) b->click();
+        if (b->text() == press) button = b;
+      if (button != nullptr) {
+        button->click();
+      } else {
+        // Another box than expected: closed all the same, so the test fails and goes on.
+        ADD_FAILURE() << "no button " << press.toStdString();
+        box->reject();
+      }
     };
   }
 
@@ -310,6 +324,93 @@ TEST_F(FrmMainPatterns, AWriteThatFailsIsReported) {
   });
   EXPECT_EQ(Items(a->cbNotesList()), QStringList{""});  // not refilled
   EXPECT_EQ(a->Notes(), DefaultNotes(4));
+}
+
+TEST_F(FrmMainPatterns, SavingOntoAFifoIsReportedWithoutWaiting) {
+  ASSERT_TRUE(MakeFifo(folder.path / "Run.tktm"));
+  Reopen();
+  TFifoWatchdog watchdog(folder.path / "Run.tktm");
+  const std::string path = (folder.path / "Run.tktm").string();
+  // No overwrite question: there is no file a save could replace.
+  Save([&](TModalDriver& d) {
+    d.Then(TypeName("Run"));
+    d.Then(Answer(QMessageBox::Critical, "TAKTOLA", QString::fromStdString(path + " に書き込めません."), {"OK"}, "OK"));
+  });
+  EXPECT_FALSE(watchdog.Fired()) << "the save waited on the FIFO";
+  EXPECT_EQ(std::filesystem::symlink_status(folder.path / "Run.tktm").type(), std::filesystem::file_type::fifo);
+  EXPECT_EQ(FolderNames(), std::vector<std::string>{"Run.tktm"});
+  EXPECT_EQ(Items(a->cbNotesList()), QStringList{""});  // not refilled
+}
+
+// Files that no editor makes: each is loaded within the reader's bounds, or refused whole
+// with the general error report, and the window goes on playing at once.
+TEST_F(FrmMainPatterns, HostileFilesLoadWithinBoundsAndPlay) {
+  // 8/4 at 60 BPM, 4096 notes of the longest length: the largest measure, full of bursts.
+  const auto flood = [](bool distinctTones) {
+    TNotes notes;
+    for (int k = 0; k < 4096; ++k) {
+      TNote n = DefaultNote(static_cast<std::uint16_t>((k * 37) % 512));
+      n.length = 512;
+      n.tone = distinctTones ? 262.0f + static_cast<float>(k) * 0.1875f : 440.0f;
+      notes.push_back(n);
+    }
+    return notes;
+  };
+  const TNotes distinct = flood(true), oneTone = flood(false);
+  const TNotes cutDistinct(distinct.begin(), distinct.begin() + MaxLoadedNotes);
+  const TNotes cutOneTone(oneTone.begin(), oneTone.begin() + MaxLoadedNotes);
+  const std::string pattern = PatternFile(ThreeFourPattern(), 0, "BPM=90\r\n");
+  const std::string oversized = pattern + ";" + std::string(MaxPatternFileBytes, 'x');
+  const std::string hugePath = (folder.path / "Huge.tktm").string();
+  const struct {
+    const char* what;
+    std::string file;  // as the file system names it
+    std::string text;
+    bool japanese;
+    QString listed;
+    QString error;  // the report, or empty when the file loads
+    TNotes notes;
+    int beats, bpm;
+  } cases[] = {
+      {"4096 notes of distinct tones", "Flood.tktm", PatternText("", distinct, 3, 60, "."), false, "Flood", "",
+       cutDistinct, 8, 60},
+      {"4096 notes of one tone", "One.tktm", PatternText("", oneTone, 3, 60, "."), false, "One", "", cutOneTone, 8, 60},
+      {"an oversized file", "Huge.tktm", oversized, false, "Huge",
+       QString::fromStdString(hugePath + " is too large for a pattern file."), DefaultNotes(4), 4, 120},
+      {"an oversized file, Japanese", "Huge.tktm", oversized, true, "Huge",
+       QString::fromStdString(hugePath + " はパターンファイルとして大きすぎます."), DefaultNotes(4), 4, 120},
+      {"a name that is no UTF-8", "Caf\xe9.tktm", pattern, false, QString("Caf") + QChar::ReplacementCharacter, "",
+       ThreeFourPattern(), 3, 90},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path)) std::filesystem::remove(entry.path());
+    std::ofstream(folder.path / c.file, std::ios::binary) << c.text;
+    Reopen(c.japanese);
+    ASSERT_EQ(Items(a->cbNotesList()), (QStringList{"", c.listed}));
+
+    QTest::mouseClick(a->btStart(), Qt::LeftButton);
+    const std::size_t loops = sound.loops.size();
+    sound.now += 500;
+    {
+      TModalDriver driver;
+      if (!c.error.isEmpty()) driver.Then(Answer(QMessageBox::Critical, "TAKTOLA", c.error, {"OK"}, "OK"));
+      Pick(a->cbNotesList(), 1);
+    }
+    EXPECT_EQ(a->Notes(), c.notes);
+    EXPECT_EQ(a->TSCount(), c.beats);
+    EXPECT_EQ(a->TPCount(), c.bpm);
+    ASSERT_TRUE(a->Playing());
+    if (c.error.isEmpty()) {
+      // Restarted in phase with what was loaded (the new tempo restarts it on its way).
+      ASSERT_GT(sound.loops.size(), loops);
+      EXPECT_EQ(a->WavLength(), MeasureLength(c.beats, c.bpm));
+      EXPECT_EQ(sound.loops.back(), Expected(a->WavOffset()));
+    } else {
+      // The report ended the pick: the measure playing goes on as it was.
+      EXPECT_EQ(sound.loops.size(), loops);
+    }
+  }
 }
 
 }  // namespace

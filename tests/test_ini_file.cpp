@@ -101,6 +101,18 @@ TEST(IniWrite, ReplacesInPlaceAndKeepsEveryOtherLine) {
   EXPECT_EQ(ini.Read("System", "Extra").value_or(""), "kept");
 }
 
+TEST(IniWrite, OnlyTheFirstSectionOfANameCounts) {
+  TIniText ini("[a]\nk=1\n[b]\nx=1\n[A]\nk=2\nj=3\n");
+  EXPECT_FALSE(ini.Read("a", "j"));
+  ini.Write("a", "j", "4");  // into the first [a], not the later one that has it
+  ini.Write("A", "k", "5");
+  ini.Write("b", "y", "6");
+  EXPECT_EQ(ini.Text(), "[a]\r\nk=5\r\nj=4\r\n[b]\r\nx=1\r\ny=6\r\n[A]\r\nk=2\r\nj=3\r\n");
+  EXPECT_EQ(ini.Read("a", "j").value_or(""), "4");
+  EXPECT_EQ(ini.Read("a", "k").value_or(""), "5");
+  EXPECT_EQ(ini.Read("B", "y").value_or(""), "6");
+}
+
 TEST(IniWrite, ThousandsOfSections) {
   // A pattern of thousands of notes is written and read back key by key.
   TIniText ini;

@@ -4,10 +4,13 @@
 #include <bit>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <set>
 #include <sstream>
 
+#include "fifo_watchdog.h"
 #include "temp_folder.h"
 #include "pattern/uPatternFile.h"
 
@@ -22,6 +25,48 @@ std::string Read(const std::filesystem::path& path) {
 
 void Write(const std::filesystem::path& path, std::string_view text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Everything under a folder as it stands: each entry's path, its type, and a link's target
+// or a file's text; links are not followed.
+std::vector<std::string> Snapshot(const std::filesystem::path& folder) {
+  std::vector<std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const auto type = entry.symlink_status().type();
+    std::string line = entry.path().lexically_relative(folder).string() + " " +
+                       std::to_string(static_cast<int>(type));
+    if (type == std::filesystem::file_type::symlink) line += " -> " + std::filesystem::read_symlink(entry.path()).string();
+    if (type == std::filesystem::file_type::regular) line += " = " + Read(entry.path());
+    entries.push_back(line);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+// The message of the write error a save raises, or "no error".
+std::string SaveError(const std::filesystem::path& path, const TSaveHooks& hooks = {}) {
+  try {
+    SaveNotes(path, DefaultNotes(4), 1, 120, ".", hooks);
+  } catch (const EPatternWriteError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+std::string WriteErrorOf(const std::filesystem::path& path) { return path.string() + " に書き込めません"; }
+
+std::string Repeat(std::string_view text, int times) {
+  std::string out;
+  for (int k = 0; k < times; ++k) out += text;
+  return out;
 }
 
 struct TLoaded {
@@ -192,8 +237,34 @@ TEST(LoadNotes, TimeSignatureAndNoteCountLimited) {
     EXPECT_EQ(r.notes.at(0).offset, c.maxOffset) << c.system;
   }
   const TLoaded many = Load("[System]\nVersion=1.00\nNoteCount=2000000000\n");
-  EXPECT_EQ(many.notes.size(), 4096u);
+  EXPECT_EQ(many.notes.size(), static_cast<std::size_t>(MaxLoadedNotes));
   EXPECT_EQ(many.notes.back(), DefaultNote(0));
+}
+
+// Up to the cut every note of a file is read as written; beyond it, none. The cut lies above
+// anything the editor makes (two notes per beat).
+TEST(LoadNotes, NoteCountCutAboveTheEditorsLimit) {
+  EXPECT_GE(MaxLoadedNotes, 2 * TimeSigBeats.back());
+  TNotes written;
+  for (int i = 0; i < MaxLoadedNotes + 10; ++i) {
+    TNote n = DefaultNote(static_cast<std::uint16_t>(i % 511));
+    n.n_type = static_cast<std::uint16_t>(i % 10);
+    n.tone = 300.0f + static_cast<float>(i);
+    n.length = static_cast<std::uint16_t>(1 + i);
+    written.push_back(n);
+  }
+  const TNotes upToCut(written.begin(), written.begin() + MaxLoadedNotes);
+  const struct {
+    std::size_t count;
+    TNotes expected;
+  } cases[] = {{16, TNotes(written.begin(), written.begin() + 16)},
+               {static_cast<std::size_t>(MaxLoadedNotes), upToCut},
+               {static_cast<std::size_t>(MaxLoadedNotes) + 1, upToCut},
+               {written.size(), upToCut}};
+  for (const auto& c : cases) {
+    const TNotes notes(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(c.count));
+    EXPECT_EQ(Load(PatternText("", notes, 3, 60, ".")).notes, c.expected) << c.count;
+  }
 }
 
 TEST(LoadNotes, TempoIsNotLimitedHere) {
@@ -288,9 +359,56 @@ TEST(PatternFile, UnreadableFilesChangeNothing) {
   EXPECT_FALSE(LoadNotes(folder.path / "missing.tktm", notes, ts, tempo, "."));
   std::filesystem::create_directory(folder.path / "dir.tktm");
   EXPECT_FALSE(LoadNotes(folder.path / "dir.tktm", notes, ts, tempo, "."));
+  std::filesystem::create_symlink(folder.path / "gone.tktm", folder.path / "dangling.tktm");
+  EXPECT_FALSE(LoadNotes(folder.path / "dangling.tktm", notes, ts, tempo, "."));
+  ASSERT_TRUE(MakeFifo(folder.path / "pipe.tktm"));
+  TFifoWatchdog watchdog(folder.path / "pipe.tktm");
+  EXPECT_FALSE(LoadNotes(folder.path / "pipe.tktm", notes, ts, tempo, "."));
+  EXPECT_FALSE(watchdog.Fired()) << "waited on the FIFO";
   EXPECT_EQ(notes, TNotes{DefaultNote(5)});
   EXPECT_EQ(ts, 2);
   EXPECT_EQ(tempo, 90);
+}
+
+// A file larger than any pattern file is refused whole, with an error, whatever it holds
+// where; one of exactly the limit is read.
+TEST(LoadNotes, RefusesAFileLargerThanAnyPatternFile) {
+  TTempFolder folder;
+  const std::string pattern = PatternText("", DefaultNotes(3), 0, 90, ".");
+  const auto padded = [&](std::uintmax_t size) { return pattern + ";" + std::string(size - pattern.size() - 1, 'x'); };
+  Write(folder.path / "limit.tktm", padded(MaxPatternFileBytes));
+  Write(folder.path / "over.tktm", padded(MaxPatternFileBytes + 1));
+  {
+    // 20 MB, the notes after the first 16 MB.
+    std::ofstream out(folder.path / "far.tktm", std::ios::binary);
+    out << "[System]\r\nVersion=1.00\r\nTimeSigniture=2\r\nBPM=90\r\nNoteCount=1\r\n";
+    out.seekp(17 * 1024 * 1024);
+    out << "\r\n[Note00]\r\nOffset=40\r\n";
+    out.seekp(20 * 1000 * 1000 - 1);
+    out << "\n";
+  }
+  const struct {
+    const char* name;
+    bool refused;
+  } cases[] = {{"limit.tktm", false}, {"over.tktm", true}, {"far.tktm", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto path = folder.path / c.name;
+    TNotes notes{DefaultNote(5)};
+    std::int32_t ts = 1, tempo = 120;
+    try {
+      EXPECT_TRUE(LoadNotes(path, notes, ts, tempo, "."));
+      EXPECT_FALSE(c.refused) << "loaded";
+      EXPECT_EQ(notes, DefaultNotes(3));
+      EXPECT_EQ(tempo, 90);
+    } catch (const EPatternTooLarge& e) {
+      EXPECT_TRUE(c.refused) << "refused";
+      EXPECT_EQ(e.Path(), path);
+      EXPECT_EQ(notes, TNotes{DefaultNote(5)});
+      EXPECT_EQ(ts, 1);
+      EXPECT_EQ(tempo, 120);
+    }
+  }
 }
 
 // ---- A failed save leaves the old file as it was, and nothing beside it -------------------
@@ -338,6 +456,155 @@ TEST_F(FailedSave, WhenTheFileSystemFailsAtTheRename) {
     EXPECT_EQ(std::string(e.what()), path.string() + " に書き込めません");
   }
   ExpectOldFileAlone();
+}
+
+TEST(SaveNotes, RefusesAnOldFileLargerThanAnyPatternFile) {
+  // Its keys could not be kept within bounds, and they are not thrown away.
+  TTempFolder folder;
+  const auto path = folder.path / "Big.tktm";
+  const std::string old = "[System]\r\nVersion=1.00\r\n;" + std::string(MaxPatternFileBytes, 'x');
+  Write(path, old);
+  EXPECT_EQ(SaveError(path), WriteErrorOf(path));
+  EXPECT_EQ(Read(path), old);
+  EXPECT_EQ(Names(folder.path), std::vector<std::string>{"Big.tktm"});
+}
+
+// Every name the file system takes is saved, once and again over itself; a name it does not
+// take is an error that leaves nothing behind. The temporary file must not lengthen the name.
+TEST(SaveNotes, AnyNameTheFileSystemTakes) {
+  TTempFolder probe;
+  ASSERT_EQ(::pathconf(probe.path.c_str(), _PC_NAME_MAX), 255) << "the cases assume names of at most 255 bytes";
+  const struct {
+    const char* what;
+    std::string name;
+    bool fits;
+  } cases[] = {
+      {"1 byte", "a", true},
+      {"200 bytes", std::string(200, 'b'), true},
+      {"240 bytes", std::string(240, 'c'), true},
+      {"80 kanji, 240 bytes", Repeat("漢", 80), true},
+      {"250 bytes", std::string(250, 'e'), true},
+      {"255 bytes, 260 with the extension", std::string(255, 'f'), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TTempFolder folder;
+    const std::string file = c.name + ".tktm";
+    const auto path = folder.path / PathFromUtf8(file);
+    if (!c.fits) {
+      EXPECT_EQ(SaveError(path), WriteErrorOf(path));
+      EXPECT_TRUE(Names(folder.path).empty());
+      continue;
+    }
+    SaveNotes(path, DefaultNotes(6), 2, 60, ".");
+    const std::string first = PatternText("", DefaultNotes(6), 2, 60, ".");
+    EXPECT_EQ(Read(path), first);
+    SaveNotes(path, DefaultNotes(3), 0, 200, ".");
+    EXPECT_EQ(Read(path), PatternText(first, DefaultNotes(3), 0, 200, "."));
+    EXPECT_EQ(Names(folder.path), std::vector<std::string>{file});
+  }
+}
+
+// What is no regular file, nor a link to one, is refused before anything is opened or made:
+// everything stays as it was and no temporary file is left.
+TEST(SaveNotes, RefusesWhatIsNoRegularFile) {
+  using TMake = std::function<void(const std::filesystem::path& folder, const std::filesystem::path& target)>;
+  const struct {
+    const char* what;
+    TMake make;
+    const char* fifo;  // a FIFO a save might wait on
+  } cases[] = {
+      {"a FIFO", [](auto&, auto& target) { ASSERT_TRUE(MakeFifo(target)); }, "Run.tktm"},
+      {"a folder",
+       [](auto&, auto& target) {
+         std::filesystem::create_directory(target);
+         Write(target / "inside.txt", "kept");
+       },
+       nullptr},
+      {"a dangling link", [](auto& folder, auto& target) { std::filesystem::create_symlink(folder / "gone.tktm", target); },
+       nullptr},
+      {"a loop of links",
+       [](auto& folder, auto& target) {
+         std::filesystem::create_symlink(folder / "other.tktm", target);
+         std::filesystem::create_symlink(target, folder / "other.tktm");
+       },
+       nullptr},
+      {"a link to a folder",
+       [](auto& folder, auto& target) {
+         std::filesystem::create_directory(folder / "sub");
+         std::filesystem::create_directory_symlink("sub", target);
+       },
+       nullptr},
+      {"a link to a FIFO",
+       [](auto& folder, auto& target) {
+         ASSERT_TRUE(MakeFifo(folder / "pipe"));
+         std::filesystem::create_symlink("pipe", target);
+       },
+       "pipe"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TTempFolder folder;
+    const auto target = folder.path / "Run.tktm";
+    c.make(folder.path, target);
+    const std::vector<std::string> before = Snapshot(folder.path);
+    std::optional<TFifoWatchdog> watchdog;
+    if (c.fifo != nullptr) watchdog.emplace(folder.path / c.fifo);
+    EXPECT_EQ(SaveError(target), WriteErrorOf(target));
+    if (watchdog) {
+      EXPECT_FALSE(watchdog->Fired()) << "waited on the FIFO";
+    }
+    EXPECT_EQ(Snapshot(folder.path), before);
+  }
+}
+
+// A pattern kept elsewhere and linked into the pattern folder stays there: the save replaces
+// the file at the end of the links, in its own folder, and every link stays as it was.
+TEST(SaveNotes, WritesThroughLinksAndKeepsThem) {
+  const std::string old = "[System]\r\nVersion=1.00\r\nMine=kept\r\n";
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // link (under the folder) -> target
+  } cases[] = {
+      {"a link", {{"patterns/Run.tktm", "../store/real.tktm"}}},
+      {"a chain of two links", {{"patterns/Run.tktm", "<abs>store/mid.tktm"}, {"store/mid.tktm", "real.tktm"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TTempFolder folder;
+    std::filesystem::create_directory(folder.path / "patterns");
+    std::filesystem::create_directory(folder.path / "store");
+    const auto real = folder.path / "store" / "real.tktm";
+    Write(real, old);
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    for (const auto& [link, to] : c.links)
+      std::filesystem::create_symlink(to.starts_with("<abs>") ? (folder.path / to.substr(5)).string() : to,
+                                      folder.path / link);
+    std::vector<std::string> links;
+    for (const std::string& entry : Snapshot(folder.path))
+      if (entry.find(" -> ") != std::string::npos) links.push_back(entry);
+
+    SaveNotes(folder.path / "patterns" / "Run.tktm", DefaultNotes(4), 1, 120, ".");
+    EXPECT_EQ(Read(real), PatternText(old, DefaultNotes(4), 1, 120, "."));
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::vector<std::string> linksAfter;
+    for (const std::string& entry : Snapshot(folder.path))
+      if (entry.find(" -> ") != std::string::npos) linksAfter.push_back(entry);
+    EXPECT_EQ(linksAfter, links);
+    EXPECT_EQ(Names(folder.path / "patterns"), std::vector<std::string>{"Run.tktm"});
+    EXPECT_EQ(Names(folder.path / "store").size(), c.links.size());  // real.tktm and the links there
+
+    // A failure at the last step leaves the file and the links, and nothing beside them.
+    const std::vector<std::string> before = Snapshot(folder.path);
+    TSaveHooks hooks;
+    hooks.rename = [](const std::filesystem::path&, const std::filesystem::path&) {
+      throw std::filesystem::filesystem_error("injected", std::make_error_code(std::errc::io_error));
+    };
+    EXPECT_EQ(SaveError(folder.path / "patterns" / "Run.tktm", hooks),
+              WriteErrorOf(folder.path / "patterns" / "Run.tktm"));
+    EXPECT_EQ(Snapshot(folder.path), before);
+  }
 }
 
 TEST(PatternFile, SavePreservesTheFilesPermissions) {

@@ -159,4 +159,42 @@ TEST(PatternReaderFuzz, RandomAndMangledFiles) {
   EXPECT_GT(rendered, 60);
 }
 
+// Files whose notes reach the reader's limits (offsets and bursts of up to four measures,
+// any tone in range, every voice, as many notes as are read) render without touching memory
+// outside a buffer, at the slowest, the fastest and odd tempos.
+TEST(PatternReaderFuzz, NotesUpToTheReadersLimitsRender) {
+  std::mt19937_64 random(20261211);
+  const auto pick = [&](std::int64_t from, std::int64_t to) {
+    return std::uniform_int_distribution<std::int64_t>(from, to)(random);
+  };
+  for (int round = 0; round < 24; ++round) {
+    const auto timeSig = static_cast<std::int32_t>(pick(0, 3));
+    const std::int64_t beats = TimeSigBeats[static_cast<std::size_t>(timeSig)];
+    const std::int64_t bpm = round % 3 == 0 ? MinTempo : round % 3 == 1 ? MaxTempo : pick(MinTempo, MaxTempo);
+    const std::int64_t count = round % 4 == 0 ? MaxLoadedNotes + pick(0, 8) : pick(1, 20);
+    std::string text = "[System]\r\nVersion=1.00\r\nTimeSigniture=" + std::to_string(timeSig) +
+                       "\r\nBPM=" + std::to_string(bpm) + "\r\nNoteCount=" + std::to_string(count) + "\r\n";
+    for (std::int64_t i = 0; i < count; ++i) {
+      char section[32];
+      std::snprintf(section, sizeof section, "Note%02lld", static_cast<long long>(i));
+      const std::string tone = pick(0, 1) ? std::to_string(ToneFreqs[static_cast<std::size_t>(pick(0, 14))])
+                                          : std::to_string(pick(200, 1100)) + "." + std::to_string(pick(0, 999));
+      text += "[" + std::string(section) + "]\r\nNoteType=" + std::to_string(pick(0, 3) ? 0 : pick(0, 12)) +
+              "\r\nOffset=" + std::to_string(pick(0, 70 * beats)) + "\r\nTone=" + tone +
+              "\r\nLength=" + std::to_string(pick(0, 70 * beats)) + "\r\nLoudness=0." + std::to_string(pick(0, 9)) +
+              "\r\n";
+    }
+    TNotes notes;
+    std::int32_t readTimeSig = -1, tempo = -1;
+    ASSERT_TRUE(LoadNotesFromText(text, notes, readTimeSig, tempo, "."));
+    ASSERT_EQ(readTimeSig, timeSig);
+    ASSERT_EQ(notes.size(), static_cast<std::size_t>(std::min<std::int64_t>(count, MaxLoadedNotes)));
+    ExpectWithinLimits(notes, readTimeSig);
+    const std::uint32_t length = MeasureLength(static_cast<std::int32_t>(beats), tempo);
+    const TWav4416MI measure = RenderMeasure(notes, length, tempo, Voices);
+    ASSERT_EQ(measure.size(), length);
+    for (const std::int16_t sample : measure) ASSERT_LE(std::abs(sample), 26213);
+  }
+}
+
 }  // namespace

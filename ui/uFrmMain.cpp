@@ -601,15 +601,23 @@ constexpr TSaveTexts EnglishSaveTexts{"Add Item", "Item Name", "New Item", "Over
 constexpr TSaveTexts JapaneseSaveTexts{"設定を記憶", "設定名", "新しい設定", "アイテムを上書きしますか？",
                                        "不適切なアイテム名です"};
 
+// The error of a file too large to be a pattern file, in the UI language.
+std::runtime_error TooLargeError(const std::filesystem::path& path, bool japanese) {
+  const std::string file = Utf8FromPath(path);
+  return std::runtime_error(japanese ? file + " はパターンファイルとして大きすぎます"
+                                     : file + " is too large for a pattern file.");
+}
+
 }  // namespace
 
 void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder) {
   list.clear();
   list.addItem(QString());
-  // Each name keeps the file it was listed from: on a file system that tells letter case
-  // apart, "Run.TKTM" is not "Run.tktm".
+  // Each name keeps the file it was listed from, as the file system names it: on a file
+  // system that tells letter case apart, "Run.TKTM" is not "Run.tktm", and a name that is
+  // no UTF-8 shows replacement characters but still opens its file.
   for (const TPatternFile& file : ListPatternFiles(folder))
-    list.addItem(FromUtf8(file.name), FromUtf8(Utf8FromPath(file.path)));
+    list.addItem(FromUtf8(file.name), QVariant::fromValue(file.path));
 }
 
 void TFrmMain::RefreshNotesList() {
@@ -619,10 +627,14 @@ void TFrmMain::RefreshNotesList() {
 
 void TFrmMain::cbNotesListChange() {
   if (cbNotesList->currentIndex() <= 0) return;
-  const QString file = cbNotesList->currentData().toString();
+  const auto file = cbNotesList->currentData().value<std::filesystem::path>();
   std::int32_t timeSig = cbTimeS->currentIndex();
   std::int32_t tempo = seTempo->value();
-  LoadNotes(PathFromUtf8(file.toStdString()), Notes, timeSig, tempo, Env.DecimalSeparator());
+  try {
+    LoadNotes(file, Notes, timeSig, tempo, Env.DecimalSeparator());
+  } catch (const EPatternTooLarge& e) {
+    throw TooLargeError(e.Path(), Env.IsJapanese());  // reported; nothing was changed
+  }
   cbTimeS->setCurrentIndex(timeSig);
   UpdateTSCount();
   seTempo->setValue(tempo);  // limited to the field's range; runs nbTempoChange if the text changes
@@ -642,10 +654,10 @@ void TFrmMain::btItemAddClick() {
     return;
   }
   const std::filesystem::path path = Env.PatternFolder() / PathFromUtf8(name->toStdString() + std::string(PatternExtension));
+  // Only a file that a save can replace is asked about; anything else (a folder, a FIFO, a
+  // dangling link) the save refuses with its error.
   std::error_code ec;
-  if (std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec) &&
-      !AskYesNo(this, QString::fromUtf8(texts.overwrite)))
-    return;
+  if (std::filesystem::is_regular_file(path, ec) && !AskYesNo(this, QString::fromUtf8(texts.overwrite))) return;
   SaveNotes(path, Notes, cbTimeS->currentIndex(), seTempo->value(), Env.DecimalSeparator());
   RefreshNotesList();
 }

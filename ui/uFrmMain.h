@@ -32,7 +32,8 @@ class TVCLFrmAbout;
 TSoundOutput& DefaultSoundOutput();
 
 // Fills a list with a blank first entry and the names of the pattern files in the folder;
-// each name carries the path of its file as the item's data.
+// each name carries the path of its file, as the file system names it, as the item's data
+// (a std::filesystem::path).
 void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder);
 
 // What the window takes from the system. The defaults are the real ones; tests replace them.
