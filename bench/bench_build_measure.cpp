@@ -15,6 +15,7 @@
 #include "audio/uWavUtils.h"
 #include "pattern/uPatternFile.h"
 #include "platform/uResources.h"
+#include "../tests/hostile_patterns.h"
 
 namespace {
 
@@ -63,18 +64,7 @@ BENCHMARK(BM_EightLongNotesEightVoices)->Unit(benchmark::kMillisecond);
 
 // ---- The worst files the reader accepts ----------------------------------------------------
 
-// 8/4 at 60 BPM, 4096 sine notes of the longest length a file may give (512 sixteenths, four
-// measures), of distinct tones or all of one.
-std::string FloodFile(bool distinctTones) {
-  TNotes notes;
-  for (int k = 0; k < 4096; ++k) {
-    TNote n = DefaultNote(static_cast<std::uint16_t>((k * 37) % 512));
-    n.length = 512;
-    n.tone = distinctTones ? 262.0f + static_cast<float>(k) * 0.1875f : 440.0f;
-    notes.push_back(n);
-  }
-  return PatternText("", notes, 3, 60, ".");
-}
+std::string FloodFile(bool distinctTones) { return PatternText("", FloodNotes(distinctTones), 3, 60, "."); }
 
 struct TLoaded {
   TNotes notes;

@@ -136,11 +136,7 @@ int LongRun(double minutes, int bufferSamples) {
   w.Stop();
   w.frm.reset();
   const std::uint64_t played = output.stoppedAt;
-  std::ifstream in(LongRunFile(), std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::int16_t> stream(bytes.size() / 2);
-  std::memcpy(stream.data(), bytes.data(), stream.size() * 2);
-  const TPlaybackCheck check = CheckPlayback(stream, output.handOvers, offsets, lengths, output.stoppedAt);
+  const TPlaybackCheck check = CheckPlayback(ReadRecording(LongRunFile()), output.handOvers, offsets, lengths, output.stoppedAt);
   std::filesystem::remove(LongRunFile());
   if (!check.shift || check.loops.size() != output.handOvers.size())
     return std::fprintf(stderr, "the recording does not hold the loops\n"), 1;

@@ -2,9 +2,29 @@
 // each loop was handed over, where the sound stopped, and whether the clock ever ran back.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "audio/uSdlPlayer.h"
+
+// A file for SDL's disk driver to record into, of this process and by name.
+inline std::filesystem::path RecordingFile(const std::string& name) {
+  return std::filesystem::temp_directory_path() / ("taktola-" + name + "-" + std::to_string(::getpid()) + ".raw");
+}
+
+// What the disk driver wrote: the device's signed 16-bit samples, in the order put out.
+inline std::vector<std::int16_t> ReadRecording(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
 
 class TRecordingOutput : public TSoundOutput {
  public:

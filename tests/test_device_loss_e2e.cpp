@@ -13,24 +13,13 @@
 #include <fstream>
 #include <sys/resource.h>
 
-#include "frmmain_fixture.h"
+#include "frmmain_recorded.h"
 #include "qt_test_app.h"
 #include "recording_output.h"
 
 namespace {
 
-std::filesystem::path RecordingPath(int n) {
-  return std::filesystem::temp_directory_path() /
-         ("taktola-loss-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".raw");
-}
-
-std::vector<std::int16_t> ReadRecording(int n) {
-  std::ifstream in(RecordingPath(n), std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
-}
+std::filesystem::path RecordingPath(int n) { return RecordingFile("loss" + std::to_string(n)); }
 
 // One second of the device's format, 44100 Hz mono 16-bit: the first recording ends there.
 constexpr rlim_t RecordingLimit = 88200;
@@ -50,19 +39,11 @@ std::int64_t FirstDifference(const std::vector<std::int16_t>& recording, std::si
   return -1;
 }
 
-class DeviceLoss : public FrmMain {
+class DeviceLoss : public FrmMainRecorded {
  protected:
-  void SetUp() override {
-    player = std::make_unique<TSdlLoopPlayer>(1024);
-    output = std::make_unique<TRecordingOutput>(*player);
-    TFrmMainEnv env{[] { return false; }};
-    env.Sound = output.get();
-    Open(std::move(env));
-  }
   void TearDown() override {
     LimitFileSize(RLIM_INFINITY);
-    frm.reset();
-    player.reset();
+    Finish();
     for (int n : {1, 2}) std::filesystem::remove(RecordingPath(n));
   }
 
@@ -73,9 +54,6 @@ class DeviceLoss : public FrmMain {
     for (std::uint64_t j = 0; j < count; ++j) out[j] = hand.loop[(from + j - hand.at) % hand.loop.size()];
     return out;
   }
-
-  std::unique_ptr<TSdlLoopPlayer> player;
-  std::unique_ptr<TRecordingOutput> output;
 };
 
 TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
@@ -96,8 +74,7 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
   EXPECT_LE(std::abs(clockMs - playedMs), 1024 / 44.1 + 1);
   QTest::mouseClick(a->btStop(), Qt::LeftButton);
   EXPECT_TRUE(VisibleBoxes().empty()) << "the device was there again, yet the user was warned";
-  frm.reset();
-  player.reset();  // closes the device, and with it the second recording
+  Finish();  // closes the device, and with it the second recording
 
   const TRecordingOutput::THandOver& hand = output->handOvers[0];
   EXPECT_EQ(output->clockRanBack, 0);
@@ -107,7 +84,7 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
 
   // The first recording: the loop from its first sample until the device was lost, well
   // before the timer opened it again.
-  const std::vector<std::int16_t> first = ReadRecording(1);
+  const std::vector<std::int16_t> first = ReadRecording(RecordingPath(1));
   EXPECT_LE(first.size() * 2, RecordingLimit);
   std::optional<std::size_t> shift;  // file position of output sample hand.at
   const std::vector<std::int16_t> opening = LoopFrom(hand.at, 4000);
@@ -121,7 +98,7 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
 
   // The second recording: what SDL wrote while the new device was still paused, then the
   // same loop going on at the place the clock gave it, to the stop.
-  const std::vector<std::int16_t> second = ReadRecording(2);
+  const std::vector<std::int16_t> second = ReadRecording(RecordingPath(2));
   ASSERT_GT(output->stoppedAt, reopenedAt + 22050);
   const std::vector<std::int16_t> goesOn = LoopFrom(reopenedAt, output->stoppedAt - reopenedAt);
   std::optional<std::size_t> start;

@@ -11,6 +11,7 @@
 #include "fake_sound.h"
 #include "fifo_watchdog.h"
 #include "frmmain_fixture.h"
+#include "hostile_patterns.h"
 #include "modal_driver.h"
 #include "temp_folder.h"
 
@@ -345,18 +346,7 @@ TEST_F(FrmMainPatterns, SavingOntoAFifoIsReportedWithoutWaiting) {
 // Files that no editor makes: each is loaded within the reader's bounds, or refused whole
 // with the general error report, and the window goes on playing at once.
 TEST_F(FrmMainPatterns, HostileFilesLoadWithinBoundsAndPlay) {
-  // 8/4 at 60 BPM, 4096 notes of the longest length: the largest measure, full of bursts.
-  const auto flood = [](bool distinctTones) {
-    TNotes notes;
-    for (int k = 0; k < 4096; ++k) {
-      TNote n = DefaultNote(static_cast<std::uint16_t>((k * 37) % 512));
-      n.length = 512;
-      n.tone = distinctTones ? 262.0f + static_cast<float>(k) * 0.1875f : 440.0f;
-      notes.push_back(n);
-    }
-    return notes;
-  };
-  const TNotes distinct = flood(true), oneTone = flood(false);
+  const TNotes distinct = FloodNotes(true), oneTone = FloodNotes(false);
   const TNotes cutDistinct(distinct.begin(), distinct.begin() + MaxLoadedNotes);
   const TNotes cutOneTone(oneTone.begin(), oneTone.begin() + MaxLoadedNotes);
   const std::string pattern = PatternFile(ThreeFourPattern(), 0, "BPM=90\r\n");

@@ -10,36 +10,17 @@
 #include <fstream>
 
 #include "audio/uBeatClock.h"
-#include "frmmain_fixture.h"
+#include "frmmain_recorded.h"
 #include "playback_check.h"
 #include "qt_test_app.h"
 #include "recording_output.h"
 
 namespace {
 
-std::filesystem::path RecordingPath() {
-  static const auto path = std::filesystem::temp_directory_path() /
-                           ("taktola-e2e-" + std::to_string(::getpid()) + ".raw");
-  return path;
-}
+std::filesystem::path RecordingPath() { return RecordingFile("e2e"); }
 
-std::vector<std::int16_t> ReadRecording() {
-  std::ifstream in(RecordingPath(), std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
-}
-
-class PlaybackThroughSdl : public FrmMain {
+class PlaybackThroughSdl : public FrmMainRecorded {
  protected:
-  void SetUp() override {
-    player = std::make_unique<TSdlLoopPlayer>(1024);
-    output = std::make_unique<TRecordingOutput>(*player);
-    TFrmMainEnv env{[] { return false; }};
-    env.Sound = output.get();
-    Open(std::move(env));
-  }
   // Each action hands one loop over; note where the window says that loop begins.
   void Act(const std::function<void()>& action, int playMs) {
     action();
@@ -47,13 +28,6 @@ class PlaybackThroughSdl : public FrmMain {
     lengths.push_back(a->WavLength());
     QTest::qWait(playMs);
   }
-  void Finish() {
-    frm.reset();
-    player.reset();  // closes the device, and with it the recording
-  }
-
-  std::unique_ptr<TSdlLoopPlayer> player;
-  std::unique_ptr<TRecordingOutput> output;
   std::vector<std::uint32_t> offsets, lengths;
 };
 
@@ -77,7 +51,7 @@ TEST_F(PlaybackThroughSdl, RestartsAreGaplessAndInPhase) {
 
   const auto& hand = output->handOvers;
   ASSERT_EQ(hand.size(), 5u);
-  const TPlaybackCheck check = CheckPlayback(ReadRecording(), hand, offsets, lengths, output->stoppedAt);
+  const TPlaybackCheck check = CheckPlayback(ReadRecording(RecordingPath()), hand, offsets, lengths, output->stoppedAt);
   ASSERT_TRUE(check.shift) << "the first loop is not in the recording";
   ASSERT_EQ(check.loops.size(), hand.size()) << "the recording ends before the sound stopped";
   for (std::size_t j = 0; j < hand.size(); ++j) {
