@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "audio/uBeatClock.h"
 #include "audio/uSdlPlayer.h"
 #include "pattern/uMeasureGeometry.h"
+#include "platform/uWindowFrame.h"
 #include "ui/uMeasureView.h"
 #include "ui/uPanel.h"
 #include "ui/uSpinEdit.h"
@@ -48,6 +50,21 @@ QStringList ToStrings(const Labels& labels) {
   for (std::string_view label : labels) out << FromUtf8(label);
   return out;
 }
+
+// The frame the platform draws around a window, as far as it is known now: nothing before
+// a window manager has framed it. What the window manager reports wins over what Qt last
+// worked out, and implausible values count as nothing.
+QMargins KnownFrame(const QWidget& window) {
+  const QWindow* handle = window.windowHandle();
+  if (handle == nullptr) return {};
+  const QMargins frame = ReportedFrame(*handle).value_or(handle->frameMargins());
+  constexpr int MaxSide = 128;
+  for (int side : {frame.left(), frame.top(), frame.right(), frame.bottom()})
+    if (side < 0 || side > MaxSide) return {};
+  return frame;
+}
+
+QSize FrameSize(const QMargins& frame) { return {frame.left() + frame.right(), frame.top() + frame.bottom()}; }
 
 QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
   auto* label = new QLabel(text);
@@ -233,7 +250,7 @@ void TFrmMain::FormCreate() {
   // size is then known and the minimum and the shortening apply to it.
   winId();
   ApplyOuterMinimum();
-  bHeight = frameGeometry().height();
+  bHeight = height() + FrameSize(KnownFrame(*this)).height();
   SetOuterHeight(bHeight - CreationShortening);
 }
 
@@ -256,6 +273,7 @@ void TFrmMain::showEvent(QShowEvent* event) {
     ApplyOuterMinimum();
     CenterInWorkArea();
     FitToFrame();
+    WatchFrame();
   }
   FormShow();
 }
@@ -280,33 +298,52 @@ void TFrmMain::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 // The minimum and the heights are outer sizes; Qt sizes the client area, so the frame
-// that the system draws around it is taken off.
-void TFrmMain::ApplyOuterMinimum() {
-  const QSize frame = frameGeometry().size() - geometry().size();
-  setMinimumSize(MinOuterSize - frame);
-}
+// that the system draws around it is taken off. The frame is asked of the platform window
+// each time: a window manager reports it only after the window is shown.
+void TFrmMain::ApplyOuterMinimum() { setMinimumSize(MinOuterSize - FrameSize(KnownFrame(*this))); }
 
 void TFrmMain::SetOuterHeight(int height) {
-  const int frame = frameGeometry().height() - geometry().height();
+  const int frame = FrameSize(KnownFrame(*this)).height();
   resize(width(), std::max(height - frame, minimumHeight()));
 }
 
 // In the middle of the work area of the monitor, the first time the window is shown.
-void TFrmMain::CenterInWorkArea() { move(pos() + screen()->availableGeometry().center() - frameGeometry().center()); }
+void TFrmMain::CenterInWorkArea() {
+  QWindow* window = windowHandle();
+  const QRect outer = window->geometry().marginsAdded(KnownFrame(*this));
+  window->setFramePosition(outer.topLeft() + screen()->availableGeometry().center() - outer.center());
+}
 
-// A window manager frames the window only after it is shown (the frame is known by the
-// first repaint or activation that follows), so until then the frame counts as nothing. Once it is
-// known, the outer sizes of creation apply again, as they would have with the frame known.
+// A window manager frames the window only after it is shown, and may change the frame
+// while it does so. Until then the frame counts as nothing. Each time the reported frame changes, the outer minimum applies
+// again; while the window is opening, so do the outer size and the centring of creation.
 void TFrmMain::FitToFrame() {
-  if (FFramed || !FShownOnce) return;
-  const QSize frame = frameGeometry().size() - geometry().size();
-  if (frame.isNull()) return;
-  FFramed = true;
-  bHeight = DesignClientSize.height() + frame.height();
+  if (!FShownOnce) return;
+  const QMargins frame = KnownFrame(*this);
+  if (frame.isNull() || frame == FFrame) return;
+  FFrame = frame;
   ApplyOuterMinimum();
+  if (!FOpening) return;
+  bHeight = DesignClientSize.height() + FrameSize(frame).height();
   resize(std::max(DesignClientSize.width(), minimumWidth()), height());
   SetOuterHeight(bHeight - CreationShortening);
   CenterInWorkArea();
+}
+
+// The frame may also change without an event that reaches the window, so it is looked at
+// for a while after showing; that while is the window's opening.
+void TFrmMain::WatchFrame() {
+  constexpr int IntervalMs = 50, Looks = 60;
+  FOpening = true;
+  auto* watch = new QTimer(this);
+  watch->setInterval(IntervalMs);
+  connect(watch, &QTimer::timeout, this, [this, watch, looks = 0]() mutable {
+    FitToFrame();
+    if (++looks < Looks) return;
+    FOpening = false;
+    watch->deleteLater();
+  });
+  watch->start();
 }
 
 void TFrmMain::ApplyCaptions() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QMargins>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
@@ -80,6 +81,7 @@ class TFrmMain : public QWidget {
   void ApplyOuterMinimum();
   void CenterInWorkArea();
   void FitToFrame();
+  void WatchFrame();
 
   // Window life.
   void FormCreate();
@@ -187,7 +189,8 @@ class TFrmMain : public QWidget {
   bool mf = false;
   std::int32_t bHeight = 0;
   bool FShownOnce = false;
-  bool FFramed = false;         // the frame was known when the outer sizes were applied
+  QMargins FFrame;               // the frame the outer sizes were last applied with
+  bool FOpening = false;         // the first seconds after showing, while the frame settles
   bool FSoundWarned = false;     // the user was told that no sound device can be opened
   QPointer<QWidget> FSoundBox;   // that warning, while it is shown
 };
