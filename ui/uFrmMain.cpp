@@ -279,16 +279,8 @@ void TFrmMain::showEvent(QShowEvent* event) {
 }
 
 bool TFrmMain::event(QEvent* event) {
-  switch (event->type()) {
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Paint:
-    case QEvent::WindowActivate:
-      FitToFrame();
-      break;
-    default:
-      break;
-  }
+  // A new frame comes with the window being configured; while it opens, WatchFrame looks too.
+  if (event->type() == QEvent::Move || event->type() == QEvent::Resize) FitToFrame();
   return QWidget::event(event);
 }
 
