@@ -45,10 +45,7 @@ bool TSdlLoopPlayer::Open() {
   // The device starts paused, so its callback does not run yet. It begins where the clock
   // stands, and the loop at the place the clock gives it.
   const std::uint64_t at = FHolds > 0 ? FHeldSamples : FreeSamples();
-  if (FNext && FSwitchAt <= at) {
-    FLoop = std::move(FNext);
-    FLoopStart = FSwitchAt;
-  }
+  SwitchIfDue(at);
   FRetired.reset();
   FPlayed = at;
   FPosition = FLoop && !FLoop->empty() ? static_cast<std::size_t>((at - FLoopStart) % FLoop->size()) : 0;
@@ -93,12 +90,18 @@ bool TSdlLoopPlayer::TryOpen() {
   return opened;
 }
 
-bool TSdlLoopPlayer::HasDevice() {
-  if (FHolds == 0) {
-    if (Lost()) Close();
-    if (FDevice == 0) TryOpen();
-  }
+bool TSdlLoopPlayer::EnsureDevice() {
+  if (Lost()) Close();
+  if (FDevice == 0) TryOpen();
   return FDevice != 0;
+}
+
+bool TSdlLoopPlayer::HasDevice() { return FHolds == 0 ? EnsureDevice() : FDevice != 0; }
+
+void TSdlLoopPlayer::SwitchIfDue(std::uint64_t at) {
+  if (!FNext || FSwitchAt > at) return;
+  FLoop = std::move(FNext);
+  FLoopStart = FSwitchAt;
 }
 
 bool TSdlLoopPlayer::CheckDevice() {
@@ -168,15 +171,10 @@ bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream) {
   auto loop = std::make_unique<TLoop>(std::move(*samples));
   TClockHold hold(*this);  // also when called alone: the loop begins where the clock stands
   // Starting or changing what plays is the user's doing: always try for a device.
-  if (Lost()) Close();
-  if (FDevice == 0) TryOpen();
+  EnsureDevice();
   std::unique_ptr<TLoop> retired, replaced;
   Lock();
-  if (FDevice == 0 && FNext && FSwitchAt <= FHeldSamples) {
-    // Nothing plays, so the switch the callback would have made is made here.
-    FLoop = std::move(FNext);
-    FLoopStart = FSwitchAt;
-  }
+  if (FDevice == 0) SwitchIfDue(FHeldSamples);
   retired = std::move(FRetired);
   replaced = std::move(FNext);  // a hand-over that has not happened yet is superseded
   FNext = std::move(loop);

@@ -56,6 +56,11 @@ class TSdlLoopPlayer final : public TSoundOutput {
   void Close();
   bool Lost();
   bool TryOpen();
+  // A lost device closed, and one opened when none is; whether one is open.
+  bool EnsureDevice();
+  // While no callback runs: the switch to the next loop that it would have made by sample
+  // `at`.
+  void SwitchIfDue(std::uint64_t at);
   void Lock();
   void Unlock();
   static void SDLCALL Callback(void* self, Uint8* stream, int len);

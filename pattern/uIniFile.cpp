@@ -1,5 +1,6 @@
 #include "pattern/uIniFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -45,34 +46,21 @@ std::string_view ValueOf(std::string_view line) {
 
 }  // namespace
 
-TIniText::TIniText(std::string_view text) : FText(text) {}
-
-template <typename Visit>
-void TIniText::ForEachLine(Visit&& visit) const {
-  if (FSplit) {
-    for (std::size_t i = 0; i < FLines.size(); ++i) visit(i, FLines[i]);
-    return;
-  }
-  // Lines end with CR LF, LF or CR.
-  const std::string_view text = FText;
-  std::size_t start = 0, number = 0;
+TIniText::TIniText(std::string_view text) : FText(text) {
+  // Lines end with CR LF, LF or CR. The table is made in one piece: growing it step by step
+  // costs more than counting the line ends first.
+  const auto ends = std::count_if(text.begin(), text.end(), [](char ch) { return ch == '\n' || ch == '\r'; });
+  FLines.reserve(static_cast<std::size_t>(ends) + 1);
+  std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) {
-      visit(number, TLine{start, text.size() - start});
-      return;
+      FLines.push_back({start, text.size() - start});
+      break;
     }
-    visit(number++, TLine{start, end - start});
+    FLines.push_back({start, end - start});
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
-}
-
-void TIniText::Split() {
-  if (FSplit) return;
-  std::vector<TLine> lines;
-  ForEachLine([&](std::size_t, TLine line) { lines.push_back(line); });
-  FLines = std::move(lines);
-  FSplit = true;  // the lines keep their numbers, so the index stays as it is
 }
 
 std::string TIniText::KeyId(std::size_t section, std::string_view key) {
@@ -94,10 +82,8 @@ void TIniText::Index() const {
   // The section whose keys are being read; none before the first header and in a section
   // whose name came before.
   std::optional<std::size_t> current;
-  std::size_t count = 0;
-  ForEachLine([&](std::size_t i, TLine span) {
-    const std::string_view line = View(span);
-    count = i + 1;
+  for (std::size_t i = 0; i < FLines.size(); ++i) {
+    const std::string_view line = View(FLines[i]);
     if (const auto name = SectionName(line)) {
       if (current) FSections[*current].end = i;
       current.reset();
@@ -106,10 +92,10 @@ void TIniText::Index() const {
         FSections.push_back({i, 0});
       }
     } else if (const auto key = KeyName(line); key && current) {
-      FKeys.emplace(KeyId(*current, *key), TKeyLine{i, span});
+      FKeys.emplace(KeyId(*current, *key), i);
     }
-  });
-  if (current) FSections[*current].end = count;
+  }
+  if (current) FSections[*current].end = FLines.size();
   FIndexed = true;
 }
 
@@ -125,18 +111,16 @@ std::optional<std::string> TIniText::Read(std::string_view section, std::string_
   if (!s) return std::nullopt;
   const auto it = FKeys.find(KeyId(*s, key));
   if (it == FKeys.end()) return std::nullopt;
-  const TKeyLine& found = it->second;
-  return std::string(ValueOf(View(FSplit ? FLines[found.line] : found.span)));
+  return std::string(ValueOf(View(FLines[it->second])));
 }
 
 void TIniText::Write(std::string_view section, std::string_view key, std::string_view value) {
-  Split();
   const std::string line = std::string(key) + "=" + std::string(value);
   const auto s = Find(section);
   if (!s) {
     const std::size_t header = FLines.size();
     FFirst.emplace(AsciiLower(section), FSections.size());
-    FKeys.emplace(KeyId(FSections.size(), key), TKeyLine{header + 1, {}});
+    FKeys.emplace(KeyId(FSections.size(), key), header + 1);
     FSections.push_back({header, header + 2});
     FLines.resize(header + 2);
     SetLine(header, "[" + std::string(section) + "]");
@@ -144,7 +128,7 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
     return;
   }
   if (const auto it = FKeys.find(KeyId(*s, key)); it != FKeys.end()) {
-    SetLine(it->second.line, line);
+    SetLine(it->second, line);
     return;
   }
   // After the section's last line that is not blank, so blank lines between sections stay
@@ -155,7 +139,7 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
   FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), TLine{});
   SetLine(at, line);
   if (at + 1 == FLines.size()) {
-    FKeys.emplace(KeyId(*s, key), TKeyLine{at, {}});
+    FKeys.emplace(KeyId(*s, key), at);
     FSections[*s].end = FLines.size();
   } else {
     FIndexed = false;  // lines below moved
@@ -164,9 +148,9 @@ void TIniText::Write(std::string_view section, std::string_view key, std::string
 
 std::string TIniText::Text() const {
   std::string text;
-  ForEachLine([&](std::size_t, TLine line) {
+  for (const TLine& line : FLines) {
     text += View(line);
     text += "\r\n";
-  });
+  }
   return text;
 }

@@ -42,17 +42,7 @@ class TIniText {
     std::size_t header;
     std::size_t end;
   };
-  // A key line: its number, and where it stands as long as no line was written.
-  struct TKeyLine {
-    std::size_t line;
-    TLine span;
-  };
   std::string_view View(TLine line) const { return {FText.data() + line.at, line.size}; }
-  // Calls visit(number, line) for every line in order.
-  template <typename Visit>
-  void ForEachLine(Visit&& visit) const;
-  // Makes the table of lines that writing needs; reading does without one.
-  void Split();
   void SetLine(std::size_t index, std::string_view text);
   void Index() const;
   // The section's index in FSections, or none.
@@ -61,15 +51,14 @@ class TIniText {
   static std::string KeyId(std::size_t section, std::string_view key);
 
   // The text is held once, as given; a written line is appended to it, and the table of
-  // lines, made at the first write, says where each line now stands.
+  // lines says where each line now stands.
   std::string FText;
   std::vector<TLine> FLines;
-  bool FSplit = false;
   // Built when first needed, in one pass, so a file of thousands of keys is read in linear
-  // time and a line costs nothing unless it is a key; names compare without regard to the
+  // time and a line that is no key costs only its place in FLines; names compare without regard to the
   // case of ASCII letters, the first of a name counts.
   mutable std::vector<TSection> FSections;
   mutable std::unordered_map<std::string, std::size_t> FFirst;  // section name -> FSections
-  mutable std::unordered_map<std::string, TKeyLine> FKeys;      // KeyId -> line
+  mutable std::unordered_map<std::string, std::size_t> FKeys;    // KeyId -> line
   mutable bool FIndexed = false;
 };

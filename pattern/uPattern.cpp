@@ -13,6 +13,24 @@ int IndexOr(const Table& table, Value value, int fallback) {
   return it == table.end() ? fallback : static_cast<int>(it - table.begin());
 }
 
+// The text with full-width digits (U+FF10..U+FF19, what a Japanese input method types in
+// full-width mode) as ASCII digits; every other byte as it was.
+std::string AsciiDigits(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i + 2 < text.size() && static_cast<unsigned char>(text[i]) == 0xEF &&
+        static_cast<unsigned char>(text[i + 1]) == 0xBC && static_cast<unsigned char>(text[i + 2]) >= 0x90 &&
+        static_cast<unsigned char>(text[i + 2]) <= 0x99) {
+      out += static_cast<char>('0' + (static_cast<unsigned char>(text[i + 2]) - 0x90));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TNote DefaultNote(std::uint16_t offset) {
@@ -39,28 +57,6 @@ int LengthIndex(std::uint16_t length) {
 }
 
 int LoudnessIndex(float loudness) { return IndexOr(LoudnessLevels, loudness, DefaultLoudnessIndex); }
-
-namespace {
-
-// The text with full-width digits (U+FF10..U+FF19, what a Japanese input method types in
-// full-width mode) as ASCII digits; every other byte as it was.
-std::string AsciiDigits(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i + 2 < text.size() && static_cast<unsigned char>(text[i]) == 0xEF &&
-        static_cast<unsigned char>(text[i + 1]) == 0xBC && static_cast<unsigned char>(text[i + 2]) >= 0x90 &&
-        static_cast<unsigned char>(text[i + 2]) <= 0x99) {
-      out += static_cast<char>('0' + (static_cast<unsigned char>(text[i + 2]) - 0x90));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 int TempoFromText(std::string_view typed) {
   const std::string ascii = AsciiDigits(typed);

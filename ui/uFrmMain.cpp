@@ -165,7 +165,8 @@ void TFrmMain::CreateControls() {
   PanelNote->Place(btAbout, {133, 222, 25, 25}, Qt::LeftEdge | Qt::BottomEdge);
   for (QLabel* label : {LabelTS, LabelBPM, LabelType, LabelNote, LabelLength, LabelLoudness})
     SetLabelText(label, label->text());
-  for (const auto& [label, control] : LabelledControls()) label->setBuddy(control);
+  for (const auto& group : LabelGroups())
+    for (const auto& [label, control] : group) label->setBuddy(control);
   // The editor's lists show nothing until a note is selected.
   for (QComboBox* list : {cbType, cbTone, cbLength, cbLoudness}) list->setCurrentIndex(-1);
 
@@ -249,9 +250,7 @@ void TFrmMain::FormCreate() {
   // Ask for the native window now: where the system frames windows at creation, the outer
   // size is then known and the minimum and the shortening apply to it.
   winId();
-  ApplyOuterMinimum();
-  bHeight = height() + FrameSize(KnownFrame(*this)).height();
-  SetOuterHeight(bHeight - CreationShortening);
+  ApplyCreationSize(KnownFrame(*this));
 }
 
 void TFrmMain::FormShow() { DrawMeasure(); }
@@ -270,9 +269,7 @@ void TFrmMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!FShownOnce) {
     FShownOnce = true;
-    ApplyOuterMinimum();
-    CenterInWorkArea();
-    FitToFrame();
+    CenterInWorkArea(KnownFrame(*this));
     WatchFrame();
   }
   FormShow();
@@ -290,36 +287,44 @@ void TFrmMain::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 // The minimum and the heights are outer sizes; Qt sizes the client area, so the frame
-// that the system draws around it is taken off. The frame is asked of the platform window
-// each time: a window manager reports it only after the window is shown.
-void TFrmMain::ApplyOuterMinimum() { setMinimumSize(MinOuterSize - FrameSize(KnownFrame(*this))); }
+// that the system draws around it (as far as it is known: KnownFrame) is taken off.
+void TFrmMain::ApplyOuterMinimum(const QMargins& frame) { setMinimumSize(MinOuterSize - FrameSize(frame)); }
 
-void TFrmMain::SetOuterHeight(int height) {
-  const int frame = FrameSize(KnownFrame(*this)).height();
-  resize(width(), std::max(height - frame, minimumHeight()));
+void TFrmMain::SetOuterHeight(int height, const QMargins& frame) {
+  resize(width(), std::max(height - FrameSize(frame).height(), minimumHeight()));
+}
+
+// The outer size the window is created with: the minimum, the designed width (or the
+// minimum's), and the designed height shortened, though never below the minimum.
+void TFrmMain::ApplyCreationSize(const QMargins& frame) {
+  ApplyOuterMinimum(frame);
+  bHeight = DesignClientSize.height() + FrameSize(frame).height();
+  resize(std::max(DesignClientSize.width(), minimumWidth()), height());
+  SetOuterHeight(bHeight - CreationShortening, frame);
 }
 
 // In the middle of the work area of the monitor, the first time the window is shown.
-void TFrmMain::CenterInWorkArea() {
+void TFrmMain::CenterInWorkArea(const QMargins& frame) {
   QWindow* window = windowHandle();
-  const QRect outer = window->geometry().marginsAdded(KnownFrame(*this));
+  const QRect outer = window->geometry().marginsAdded(frame);
   window->setFramePosition(outer.topLeft() + screen()->availableGeometry().center() - outer.center());
 }
 
 // A window manager frames the window only after it is shown, and may change the frame
-// while it does so. Until then the frame counts as nothing. Each time the reported frame changes, the outer minimum applies
-// again; while the window is opening, so do the outer size and the centring of creation.
+// while it does so; until then the frame counts as nothing. Each time the known frame
+// changes, the outer minimum applies again; while the window is opening, so do the outer
+// size and the centring of creation.
 void TFrmMain::FitToFrame() {
   if (!FShownOnce) return;
   const QMargins frame = KnownFrame(*this);
   if (frame.isNull() || frame == FFrame) return;
   FFrame = frame;
-  ApplyOuterMinimum();
-  if (!FOpening) return;
-  bHeight = DesignClientSize.height() + FrameSize(frame).height();
-  resize(std::max(DesignClientSize.width(), minimumWidth()), height());
-  SetOuterHeight(bHeight - CreationShortening);
-  CenterInWorkArea();
+  if (!FOpening) {
+    ApplyOuterMinimum(frame);
+    return;
+  }
+  ApplyCreationSize(frame);
+  CenterInWorkArea(frame);
 }
 
 // The frame may also change without an event that reaches the window, so it is looked at
@@ -327,6 +332,7 @@ void TFrmMain::FitToFrame() {
 void TFrmMain::WatchFrame() {
   constexpr int IntervalMs = 50, Looks = 60;
   FOpening = true;
+  FitToFrame();
   auto* watch = new QTimer(this);
   watch->setInterval(IntervalMs);
   connect(watch, &QTimer::timeout, this, [this, watch, looks = 0]() mutable {
@@ -358,15 +364,13 @@ void TFrmMain::ApplyCaptions() {
       static_cast<QPushButton*>(caption.control)->setText(text);
   }
   // Captions are wider in some fonts than in the one the layout was drawn with.
-  const auto labelled = LabelledControls();
-  KeepLabelsBeside({labelled[0]});
-  KeepLabelsBeside({labelled[1]});
-  KeepLabelsBeside(labelled.mid(2));
+  for (const auto& group : LabelGroups()) KeepLabelsBeside(group);
 }
 
-QList<std::pair<QLabel*, QWidget*>> TFrmMain::LabelledControls() const {
-  return {{LabelTS, cbTimeS}, {LabelBPM, seTempo},     {LabelType, cbType},
-          {LabelNote, cbTone}, {LabelLength, cbLength}, {LabelLoudness, cbLoudness}};
+QList<QList<std::pair<QLabel*, QWidget*>>> TFrmMain::LabelGroups() const {
+  return {{{LabelTS, cbTimeS}},
+          {{LabelBPM, seTempo}},
+          {{LabelType, cbType}, {LabelNote, cbTone}, {LabelLength, cbLength}, {LabelLoudness, cbLoudness}}};
 }
 
 // ---- Pattern model ------------------------------------------------------------------------

@@ -74,12 +74,13 @@ class TFrmMain : public QWidget {
   template <typename Sender, typename Signal, typename... Args>
   void Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...));
   void ApplyCaptions();
-  // Each label and the control it names: the time signature and the tempo in the top bar,
-  // then the note editor's column.
-  QList<std::pair<QLabel*, QWidget*>> LabelledControls() const;
-  void SetOuterHeight(int height);
-  void ApplyOuterMinimum();
-  void CenterInWorkArea();
+  // Each label and the control it names, in the groups that move together to stay clear of
+  // their controls: the time signature, the tempo, the note editor's column.
+  QList<QList<std::pair<QLabel*, QWidget*>>> LabelGroups() const;
+  void SetOuterHeight(int height, const QMargins& frame);
+  void ApplyOuterMinimum(const QMargins& frame);
+  void ApplyCreationSize(const QMargins& frame);
+  void CenterInWorkArea(const QMargins& frame);
   void FitToFrame();
   void WatchFrame();
 
