@@ -1,12 +1,17 @@
-// Start-up: the desktop's theme, the application and its look, the main window and the
-// About dialog, the event loop.
+// Start-up: the command line, the desktop's theme, the application and its look, the main
+// window and the About dialog, the event loop.
 #include <QApplication>
 
+#include "app/uCommandLine.h"
 #include "app/uStartUp.h"
 #include "ui/uFrmMain.h"
 #include "ui/uVCLFrmAbout.h"
 
 int main(int argc, char* argv[]) {
+  // --help and --version answer before the application object, which needs a display.
+  SetApplicationIdentity();
+  if (const auto exitCode = HandleCommandLine(argc, argv)) return *exitCode;
+
   QApplication app(argc, argv);
   StartUp();
 

@@ -4,7 +4,12 @@
 
 #include "platform/uColor.h"
 
-// Reads the desktop's theme once, then sets the look of every window: ApplyApplicationLook
+// The program's name (which names its data folder), version and desktop entry; needs no
+// application object, so the command line can answer with them before any exists.
+void SetApplicationIdentity();
+inline constexpr const char* DesktopFileName = "example.taktola.Taktola";
+
+// SetApplicationIdentity and the window icon; reads the desktop's theme once, then sets the look of every window: ApplyApplicationLook
 // with the accent colour just read.
 void StartUp();
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <vector>
 
 TMeasureGeometry MeasureGeometry(int width, int height, int tsCount) {
   return {width / (tsCount + 2), height / 2};
@@ -27,4 +29,24 @@ int DragOffset(int x, int c, int tsCount) {
   // std::nearbyint rounds half to even in the default rounding mode.
   const double q = std::nearbyint(x / (c / 16.0)) - SixteenthsPerBeat;
   return static_cast<int>(std::clamp(q, 0.0, static_cast<double>(SixteenthsPerBeat * tsCount)));
+}
+
+int SteppedOffset(int offset, int step, int tsCount) {
+  return std::clamp(offset + step, 0, SixteenthsPerBeat * tsCount);
+}
+
+std::vector<int> TimeLineOrder(const TNotes& notes) {
+  std::vector<int> order(notes.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return notes[a].offset < notes[b].offset; });
+  return order;
+}
+
+int NeighbourNote(const TNotes& notes, int index, int step) {
+  if (notes.empty()) return -1;
+  const std::vector<int> order = TimeLineOrder(notes);
+  if (index < 0 || index >= static_cast<int>(notes.size())) return step > 0 ? order.front() : order.back();
+  const auto at = std::find(order.begin(), order.end(), index) - order.begin();
+  const auto to = std::clamp<std::ptrdiff_t>(at + step, 0, static_cast<std::ptrdiff_t>(order.size()) - 1);
+  return order[to];
 }

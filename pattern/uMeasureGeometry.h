@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "pattern/uPattern.h"
 
@@ -28,3 +29,15 @@ int NoteAt(const TNotes& notes, int width, int height, int tsCount, int x, int y
 // The offset a note dragged to image column x takes: 16 * x / c rounded to the nearest
 // whole number (ties to even) less one column, limited to the measure 0..16 * TSCount.
 int DragOffset(int x, int c, int tsCount);
+
+// The offset a note moved from the keyboard by `step` sixteenths takes, limited to the
+// measure as a drag is.
+int SteppedOffset(int offset, int step, int tsCount);
+
+// The indexes of the notes in the order of the time line; equal offsets in list order.
+std::vector<int> TimeLineOrder(const TNotes& notes);
+
+// The note `step` places (+1 next, -1 previous) from note `index` in the order of the time
+// line (equal offsets in list order); with none selected (-1), the first or the last. At
+// either end the selection stays; -1 when there are no notes.
+int NeighbourNote(const TNotes& notes, int index, int step);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <set>
 #include <system_error>
 
 #include "pattern/uIniFile.h"
@@ -390,6 +391,14 @@ bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& t
   }
 }
 
+namespace {
+// Letter case ignored first, then by code point.
+bool ByName(const TPatternFile& a, const TPatternFile& b) {
+  const std::string la = AsciiLower(a.name), lb = AsciiLower(b.name);
+  return la != lb ? la < lb : a.name < b.name;
+}
+}  // namespace
+
 std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder) {
   std::vector<TPatternFile> files;
   std::error_code ec;
@@ -402,11 +411,25 @@ std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder) 
     if (!std::filesystem::is_regular_file(it->path(), typeError)) continue;
     files.push_back({name.substr(0, name.size() - PatternExtension.size()), it->path()});
   }
-  std::sort(files.begin(), files.end(), [](const TPatternFile& a, const TPatternFile& b) {
-    const std::string la = AsciiLower(a.name), lb = AsciiLower(b.name);
-    return la != lb ? la < lb : a.name < b.name;
-  });
+  std::sort(files.begin(), files.end(), ByName);
   return files;
+}
+
+std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders) {
+  std::vector<TPatternFile> files;
+  std::set<std::string> names;
+  for (const std::filesystem::path& folder : folders)
+    for (TPatternFile& file : ListPatternFiles(folder))
+      if (names.insert(file.name).second) files.push_back(std::move(file));
+  std::sort(files.begin(), files.end(), ByName);
+  return files;
+}
+
+TPatternFolders ChoosePatternFolders(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+                                     bool programFolderWritable) {
+  if (userFolder.empty() || userFolder == programFolder) return {programFolder, {programFolder}};
+  if (programFolderWritable) return {programFolder, {programFolder, userFolder}};
+  return {userFolder, {userFolder, programFolder}};
 }
 
 bool IsValidPatternName(std::u32string_view name) {

@@ -92,6 +92,21 @@ struct TPatternFile {
 // The regular files of the folder (not of its subfolders) whose names end in ".tktm" in any
 // letter case, hidden ones too, by name: letter case ignored first, then by code point.
 std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder);
+// The pattern files of several folders as one list in that order; a name found in more
+// than one folder is listed once, with the file of the first folder that has it.
+std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders);
+
+// Where patterns are saved, and the folders whose patterns are listed: the save folder
+// first, so that a name found in both opens the file that a save under it replaces.
+struct TPatternFolders {
+  std::filesystem::path save;
+  std::vector<std::filesystem::path> listed;
+};
+// The program's own folder while it can be written (a portable copy, as pattern files
+// beside the program expect); otherwise the user's data folder. Both are listed. An empty
+// user folder (no home to put it in) leaves the program's folder alone.
+TPatternFolders ChoosePatternFolders(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+                                     bool programFolderWritable);
 
 // A name under which a pattern may be stored: not empty, no control characters and none
 // of " * / : < > ? \ |.

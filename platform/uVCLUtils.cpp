@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QImage>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QUrl>
 #include <fstream>
 #include <sstream>
@@ -11,8 +12,12 @@
 #include "platform/uResources.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <vector>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -69,6 +74,22 @@ bool IsJapanese() {
 }
 
 std::string ProgramFolder() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string UserDataFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+}
+
+bool IsWritableFolder(const std::string& folder) {
+#ifdef _WIN32
+  const std::wstring wide = QString::fromStdString(folder).toStdWString();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         _waccess(wide.c_str(), 2) == 0;
+#else
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+#endif
+}
 
 std::string DecimalSeparator() { return QLocale::system().decimalPoint().toStdString(); }
 

@@ -28,6 +28,14 @@ std::string LanguageOfLocale(std::string_view locale);
 // The folder that holds the program file (UTF-8), with no trailing separator.
 std::string ProgramFolder();
 
+// The user's own data folder for the program (UTF-8): ~/.local/share/taktola on Linux, as
+// the desktop names it; empty when there is no home to put it in.
+std::string UserDataFolder();
+
+// The folder exists and this process may create files in it (its permissions, and a file
+// system that is not mounted read-only).
+bool IsWritableFolder(const std::string& folder);
+
 // The decimal separator of the user's regional settings (UTF-8).
 std::string DecimalSeparator();
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "app/uStartUp.h"
@@ -12,6 +13,9 @@ inline int RunQtTests(int argc, char* argv[]) {
   // A machine without a desktop session: the theme's start-up finds no settings and takes
   // the light theme and the fallback accent, whatever desktop the tests are run from.
   qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  // Nor do the tests see or write the patterns of whoever runs them.
+  QTemporaryDir dataHome;
+  qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   StartUp();

@@ -103,7 +103,7 @@ TEST_F(FrmMain, LayoutAtStartUp) {
 TEST_F(FrmMain, TabOrder) {
   ClickNote(0);  // enables the editor, whose controls take part
   QWidget* expected[] = {a->btStart(), a->BtNoteAdd(), a->btStop(),     a->cbTimeS(),
-                         a->seTempo(), a->btItemAdd(), a->cbNotesList(), a->cbTone(),
+                         a->seTempo(), a->btItemAdd(), a->cbNotesList(), a->Image1(), a->cbTone(),
                          a->cbLength(), a->cbLoudness(), a->btNoteDelete(), a->cbType(), a->btAbout()};
   frm->activateWindow();
   a->btStart()->setFocus(Qt::TabFocusReason);

@@ -27,7 +27,7 @@ class FrmMainPatterns : public FrmMain {
     frm.reset();
     TFrmMainEnv env{[japanese] { return japanese; }};
     env.Sound = &sound;
-    env.PatternFolder = [this] { return folder.path; };
+    env.PatternFolders = [this] { return ChoosePatternFolders(folder.path, UserFolder(), programWritable); };
     env.DecimalSeparator = [] { return std::string("."); };
     Open(std::move(env));
   }
@@ -130,7 +130,12 @@ class FrmMainPatterns : public FrmMain {
     return text.replace(text.find(placeholder), placeholder.size(), bpmLine);
   }
 
-  TTempFolder folder;
+  // The user's data folder, which the first save into it makes.
+  std::filesystem::path UserFolder() { return home.path / "taktola"; }
+
+  TTempFolder folder;  // the program's own
+  TTempFolder home;
+  bool programWritable = true;
   TFakeSound sound;
 };
 
@@ -156,6 +161,33 @@ TEST_F(FrmMainPatterns, ListsThePatternFilesOfTheFolder) {
   Reopen();
   EXPECT_EQ(Items(a->cbNotesList()), (QStringList{"", "Run", "warm-up"}));
   EXPECT_EQ(a->cbNotesList()->currentIndex(), -1);
+}
+
+// An installed program cannot write its own folder: the user's data folder takes the saves,
+// and the list shows the patterns of both.
+TEST_F(FrmMainPatterns, WithoutWriteAccessToItsFolderSavesForTheUser) {
+  programWritable = false;
+  WriteFile("Run.tktm", PatternFile(ThreeFourPattern(), 0, "BPM=90\r\n"));
+  WriteFile("Sprint.tktm", PatternFile(ThreeFourPattern(), 0, "BPM=200\r\n"));
+  Reopen();
+  EXPECT_EQ(Items(a->cbNotesList()), (QStringList{"", "Run", "Sprint"}));
+
+  Pick(a->cbTimeS(), 2);
+  Save([](TModalDriver& d) { d.Then(TypeName("Run")); });  // no question: the user has no "Run" yet
+  Save([](TModalDriver& d) { d.Then(TypeName("Cool-down")); });
+  EXPECT_EQ(ReadFile("Run.tktm"), PatternFile(ThreeFourPattern(), 0, "BPM=90\r\n"));
+  std::ifstream saved(UserFolder() / "Run.tktm", std::ios::binary);
+  std::ostringstream text;
+  text << saved.rdbuf();
+  EXPECT_EQ(text.str(), PatternText("", DefaultNotes(6), 2, 120, "."));
+  EXPECT_EQ(Items(a->cbNotesList()), (QStringList{"", "Cool-down", "Run", "Sprint"}));
+
+  // The name in both folders opens the user's own pattern, which a save under it replaces.
+  Pick(a->cbTimeS(), 0);
+  PickPattern("Run");
+  EXPECT_EQ(a->Notes(), DefaultNotes(6));
+  PickPattern("Sprint");
+  EXPECT_EQ(a->seTempo()->value(), 200);
 }
 
 TEST_F(FrmMainPatterns, PickingAPatternLoadsIt) {

@@ -639,6 +639,42 @@ TEST(ListPatternFiles, RegularPatternFilesByName) {
   EXPECT_TRUE(ListPatternFiles(folder.path / "missing").empty());
 }
 
+TEST(ListPatternFiles, SeveralFoldersAsOneListTheFirstFolderWinningAName) {
+  TTempFolder mine, program;
+  for (const char* name : {"Run.tktm", "sprint.tktm"}) Write(mine.path / name, "");
+  for (const char* name : {"Run.tktm", "Cool-down.tktm", "run.tktm", "Sprint.TKTM"}) Write(program.path / name, "");
+
+  std::vector<std::pair<std::string, std::filesystem::path>> listed;
+  for (const TPatternFile& file : ListPatternFiles({mine.path, program.path / "missing", program.path}))
+    listed.emplace_back(file.name, file.path.parent_path());
+  EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::filesystem::path>>{{"Cool-down", program.path},
+                                                                                {"Run", mine.path},
+                                                                                {"run", program.path},
+                                                                                {"Sprint", program.path},
+                                                                                {"sprint", mine.path}}));
+}
+
+TEST(ChoosePatternFolders, TheProgramsFolderWhileWritableElseTheUsers) {
+  const std::filesystem::path program = "/opt/taktola/bin", user = "/home/u/.local/share/taktola";
+  struct Case {
+    std::filesystem::path user;
+    bool writable;
+    std::filesystem::path save;
+    std::vector<std::filesystem::path> listed;
+  } cases[] = {
+      {user, true, program, {program, user}},
+      {user, false, user, {user, program}},
+      {"", false, program, {program}},  // no home: the save fails with its error, as before
+      {program, false, program, {program}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.user.string() + (c.writable ? " writable" : " read-only"));
+    const TPatternFolders folders = ChoosePatternFolders(program, c.user, c.writable);
+    EXPECT_EQ(folders.save, c.save);
+    EXPECT_EQ(folders.listed, c.listed);
+  }
+}
+
 TEST(IsValidPatternName, ControlCharactersAndReservedPunctuation) {
   for (const char32_t* name : {U"New Item", U"   ", U"a.b", U".", U"新しい設定", U"tab\u00a0nbsp", U"a'b", U"#1"})
     EXPECT_TRUE(IsValidPatternName(name));

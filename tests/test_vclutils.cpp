@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/uVCLUtils.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -83,3 +84,13 @@ TEST(IsJapanese, FollowsTheSystemLocaleNotTheUsersEnvironment) {
 #endif
 
 }  // namespace
+
+TEST(IsWritableFolder, OnlyAFolderThisProcessMayWriteIn) {
+  TTempFolder folder;
+  std::ofstream(folder.path / "file") << "x";
+  EXPECT_TRUE(IsWritableFolder(folder.path.string()));
+  EXPECT_FALSE(IsWritableFolder((folder.path / "file").string()));
+  EXPECT_FALSE(IsWritableFolder((folder.path / "missing").string()));
+  // As an installed program's folder is to an ordinary user.
+  EXPECT_EQ(RunWithoutWriteAccess(folder.path, [&] { return IsWritableFolder(folder.path.string()) ? 1 : 0; }), 0);
+}

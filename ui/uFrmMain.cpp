@@ -1,5 +1,6 @@
 #include "ui/uFrmMain.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QLabel>
@@ -177,9 +178,10 @@ void TFrmMain::CreateControls() {
   SVGIconVirtualImageList1.Assign(btNoteDelete, QStringLiteral("Trash can - 02"));
   SVGIconVirtualImageList1.Assign(btAbout, QStringLiteral("Info"));
 
-  // Left part before the note panel; in each bar and panel the designed order.
-  const QList<QWidget*> tabOrder{btStart, BtNoteAdd, btStop,   cbTimeS,      seTempo, btItemAdd, cbNotesList,
-                                 cbTone,  cbLength,  cbLoudness, btNoteDelete, cbType,  btAbout};
+  // Left part before the note panel; in each bar and panel the designed order. The measure
+  // view, which the keyboard reaches too, comes after the bars of its part.
+  const QList<QWidget*> tabOrder{btStart, BtNoteAdd, btStop,     cbTimeS,      seTempo, btItemAdd, cbNotesList,
+                                 Image1,  cbTone,    cbLength,   cbLoudness, btNoteDelete, cbType,  btAbout};
   for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   Timer1 = new QTimer(this);
@@ -225,8 +227,10 @@ void TFrmMain::ConnectHandlers() {
   Handle(Image1, &TImage::MouseDown, &TFrmMain::Image1MouseDown);
   Handle(Image1, &TImage::MouseMove, &TFrmMain::Image1MouseMove);
   Handle(Image1, &TImage::MouseUp, &TFrmMain::Image1MouseUp);
+  Handle(Image1, &TImage::KeyDown, &TFrmMain::Image1KeyDown);
   // The image follows the window's size; its new size is known once it has been laid out.
   Handle(Image1, &TImage::Resized, &TFrmMain::FormResize);
+  qApp->installEventFilter(this);
 }
 
 // ---- Window life -------------------------------------------------------------------------
@@ -365,6 +369,10 @@ void TFrmMain::ApplyCaptions() {
   }
   // Captions are wider in some fonts than in the one the layout was drawn with.
   for (const auto& group : LabelGroups()) KeepLabelsBeside(group);
+  // A list is named by its label, for a screen reader as for the eye.
+  for (const auto& group : LabelGroups())
+    for (const auto& [label, control] : group) control->setAccessibleName(label->text());
+  ApplyHints(japanese);
 }
 
 QList<QList<std::pair<QLabel*, QWidget*>>> TFrmMain::LabelGroups() const {
@@ -395,6 +403,8 @@ void TFrmMain::DrawMeasure() {
     PaintMeasure(bitmap, Image1->width(), Image1->height(), devicePixelRatioF(), TSCount, Notes, NotesIndex,
                  {FGColor, BGColor, AcColor});
   });
+  // Every change of the pattern or the selection repaints; a screen reader hears it too.
+  UpdateMeasureDescription();
 }
 
 int TFrmMain::NoteAt(int X, int Y) const { return ::NoteAt(Notes, Image1->width(), Image1->height(), TSCount, X, Y); }
@@ -419,6 +429,10 @@ void TFrmMain::Image1MouseMove(int X, int /*Y*/) {
 void TFrmMain::Image1MouseUp(Qt::MouseButton, int, int) {
   if (!mf) return;
   mf = false;
+  FinishNoteChoice();
+}
+
+void TFrmMain::FinishNoteChoice() {
   DrawMeasure();
   RestartIfPlaying();
   ShowNoteProps();
@@ -643,18 +657,24 @@ std::runtime_error TooLargeError(const std::filesystem::path& path, bool japanes
 
 }  // namespace
 
-void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder) {
+TPatternFolders DefaultPatternFolders() {
+  const std::string program = ProgramFolder();
+  const std::string user = UserDataFolder();
+  return ChoosePatternFolders(PathFromUtf8(program), PathFromUtf8(user), IsWritableFolder(program));
+}
+
+void ListNoteFiles(QComboBox& list, const std::vector<std::filesystem::path>& folders) {
   list.clear();
   list.addItem(QString());
   // Each name keeps the file it was listed from, as the file system names it: on a file
   // system that tells letter case apart, "Run.TKTM" is not "Run.tktm", and a name that is
   // no UTF-8 shows replacement characters but still opens its file.
-  for (const TPatternFile& file : ListPatternFiles(folder))
+  for (const TPatternFile& file : ListPatternFiles(folders))
     list.addItem(FromUtf8(file.name), QVariant::fromValue(file.path));
 }
 
 void TFrmMain::RefreshNotesList() {
-  ListNoteFiles(*cbNotesList, Env.PatternFolder());
+  ListNoteFiles(*cbNotesList, Env.PatternFolders().listed);
   cbNotesList->setCurrentIndex(-1);
 }
 
@@ -686,11 +706,15 @@ void TFrmMain::btItemAddClick() {
     ShowErrorBox(this, QString::fromUtf8(texts.invalidName));
     return;
   }
-  const std::filesystem::path path = Env.PatternFolder() / PathFromUtf8(name->toStdString() + std::string(PatternExtension));
+  const std::filesystem::path folder = Env.PatternFolders().save;
+  const std::filesystem::path path = folder / PathFromUtf8(name->toStdString() + std::string(PatternExtension));
   // Only a file that a save can replace is asked about; anything else (a folder, a FIFO, a
   // dangling link) the save refuses with its error.
   std::error_code ec;
   if (std::filesystem::is_regular_file(path, ec) && !AskYesNo(this, QString::fromUtf8(texts.overwrite))) return;
+  // The user's data folder is made by the first save into it; if that fails, the save
+  // reports the path it cannot write.
+  std::filesystem::create_directories(folder, ec);
   SaveNotes(path, Notes, cbTimeS->currentIndex(), seTempo->value(), Env.DecimalSeparator());
   RefreshNotesList();
 }
@@ -710,5 +734,6 @@ void TFrmMain::ApplyTheme() {
   BGColor = light ? clWhite : clBlack;
   SVGIconVirtualImageList1.SetFixedColor(FGColor);
   AcColor = Env.AccentColor & 0xFFFFFF;
+  Image1->SetFocusColor(AcColor);
   DrawMeasure();
 }

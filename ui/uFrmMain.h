@@ -21,6 +21,7 @@
 
 class QComboBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class TSpinEdit;
@@ -32,10 +33,13 @@ class TVCLFrmAbout;
 // The program's sound output: the SDL loop player, opened at its first use.
 TSoundOutput& DefaultSoundOutput();
 
-// Fills a list with a blank first entry and the names of the pattern files in the folder;
-// each name carries the path of its file, as the file system names it, as the item's data
-// (a std::filesystem::path).
-void ListNoteFiles(QComboBox& list, const std::filesystem::path& folder);
+// Fills a list with a blank first entry and the names of the pattern files in the folders
+// (ListPatternFiles); each name carries the path of its file, as the file system names it,
+// as the item's data (a std::filesystem::path).
+void ListNoteFiles(QComboBox& list, const std::vector<std::filesystem::path>& folders);
+
+// The pattern folders of this program and this user, as they are now.
+TPatternFolders DefaultPatternFolders();
 
 // What the window takes from the system. The defaults are the real ones; tests replace them.
 struct TFrmMainEnv {
@@ -45,8 +49,8 @@ struct TFrmMainEnv {
   // The desktop's theme as read at start-up.
   bool LightTheme = IsLightTheme();
   std::uint32_t AccentColor = SysAccentColor;
-  // Where the patterns are stored: the program's own folder.
-  std::function<std::filesystem::path()> PatternFolder = [] { return PathFromUtf8(ProgramFolder()); };
+  // Where the patterns are saved and listed from; asked afresh each time.
+  std::function<TPatternFolders()> PatternFolders = DefaultPatternFolders;
   std::function<std::string()> DecimalSeparator = ::DecimalSeparator;
 };
 
@@ -64,6 +68,8 @@ class TFrmMain : public QWidget {
   // Sees the window manager's frame arrive.
   bool event(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Sees every key pressed in the window before the control with the focus does.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend struct TFrmMainAccess;  // tests read the state through it
@@ -142,6 +148,19 @@ class TFrmMain : public QWidget {
   void ApplyTheme();
   void btAboutClick();
 
+  // Keyboard, tooltips and accessibility (uFrmMainKeyboard.cpp).
+  // The keys of the whole window; true when the key was one of them.
+  bool WindowKey(const QKeyEvent& key);
+  void StepTempo(int step);
+  // Left/Right, Shift+Left/Right, Delete and Insert in the measure view.
+  void Image1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+  // What ends a press in the measure view, and a keyboard step there alike: repaint,
+  // restart a playing measure, show the selected note in the editor.
+  void FinishNoteChoice();
+  // The tooltips and accessible names, in the language of the captions.
+  void ApplyHints(bool japanese);
+  void UpdateMeasureDescription();
+
   TFrmMainEnv Env;
 
   // Controls, named as designed.
@@ -192,6 +211,7 @@ class TFrmMain : public QWidget {
   bool FShownOnce = false;
   QMargins FFrame;               // the frame the outer sizes were last applied with
   bool FOpening = false;         // the first seconds after showing, while the frame settles
+  bool FJapaneseHints = false;   // the language the hints were given in
   bool FSoundWarned = false;     // the user was told that no sound device can be opened
   QPointer<QWidget> FSoundBox;   // that warning, while it is shown
 };

@@ -1,5 +1,6 @@
 #include "ui/uMeasureView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -65,7 +66,15 @@ void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color) {
   VerticalLine(p, SixteenthX(g.c, s), 0, size.height(), PlayheadWidth, ToQColor(color));
 }
 
-TImage::TImage(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+TImage::TImage(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TImage::SetFocusColor(TColor color) {
+  FFocusColor = color;
+  if (hasFocus()) QWidget::update();
+}
 
 void TImage::Draw(const std::function<void(QImage&)>& paint) {
   paint(FPicture);
@@ -76,6 +85,42 @@ void TImage::paintEvent(QPaintEvent*) {
   QPainter p(this);
   if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(rect(), palette().window());
   p.drawImage(QPoint(0, 0), FPicture);
+  if (hasFocus()) {
+    const int half = FocusMarkWidth / 2;
+    p.setPen(QPen(ToQColor(FFocusColor), FocusMarkWidth));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(half, half, -half, -half));
+  }
+}
+
+void TImage::keyPressEvent(QKeyEvent* e) {
+  const Qt::KeyboardModifiers modifiers = e->modifiers() & ~Qt::KeypadModifier;
+  const bool plain = modifiers == Qt::NoModifier;
+  switch (e->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      if (!plain && modifiers != Qt::ShiftModifier) break;
+      emit KeyDown(e->key(), modifiers);
+      return;
+    case Qt::Key_Delete:
+    case Qt::Key_Insert:
+      if (!plain) break;
+      emit KeyDown(e->key(), modifiers);
+      return;
+    default:
+      break;
+  }
+  QWidget::keyPressEvent(e);
+}
+
+void TImage::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  QWidget::update();
+}
+
+void TImage::focusOutEvent(QFocusEvent* e) {
+  QWidget::focusOutEvent(e);
+  QWidget::update();
 }
 
 namespace {

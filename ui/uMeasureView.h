@@ -32,7 +32,9 @@ void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color);
 
 // The image control: shows its Picture and reports presses, moves and releases in image
 // pixels. Qt grabs the mouse for the widget that got the press, so moves and the release
-// arrive here also when the pointer has left the image.
+// arrive here also when the pointer has left the image. It takes the keyboard focus (by
+// Tab or a click), shows that with a mark around its edge, and reports the keys that act
+// on notes: Left, Right, Delete and Insert.
 class TImage : public QWidget {
   Q_OBJECT
  public:
@@ -41,15 +43,24 @@ class TImage : public QWidget {
   const QImage& Picture() const { return FPicture; }
   // Draws on the picture in place, then shows it.
   void Draw(const std::function<void(QImage&)>& paint);
+  // The colour of the focus mark: the accent, as the styles mark a focused control.
+  void SetFocusColor(TColor color);
+
+  // Width of the focus mark, drawn over the picture's edge and not into the picture.
+  static constexpr int FocusMarkWidth = 2;
 
  signals:
   void MouseDown(Qt::MouseButton button, int x, int y);
   void MouseMove(int x, int y);
   void MouseUp(Qt::MouseButton button, int x, int y);
+  void KeyDown(int key, Qt::KeyboardModifiers modifiers);
   void Resized();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -57,4 +68,5 @@ class TImage : public QWidget {
 
  private:
   QImage FPicture;
+  TColor FFocusColor = DefaultAccentColor;
 };
