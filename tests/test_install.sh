@@ -121,6 +121,11 @@ save_as() {
 }
 
 start_program
+# An X11 dock finds the entry of a window by the window's class.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+[ -n "$wm_class" ] || fail "the desktop entry names no StartupWMClass"
+xdotool search --classname "^$wm_class\$" | grep -qx "$window" ||
+  fail "the window's class is not StartupWMClass=$wm_class"
 # A tempo other than the 120 of a fresh start, typed into the tempo field.
 click 420 25
 xdotool key ctrl+a type --delay 20 123
