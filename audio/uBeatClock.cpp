@@ -32,3 +32,14 @@ std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::
   const auto s = static_cast<std::int64_t>(std::floor(position / sixteenthTime)) % sixteenths;
   return s < 0 ? s + sixteenths : s;
 }
+
+std::uint32_t MsToNextSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
+                                std::int32_t tpCount, double latencyMs) {
+  // The position as PlayheadSixteenth takes it.
+  const std::uint32_t played = now - timeStart;
+  const double position = played + wavOffset / 44.1 - latencyMs;
+  const double sixteenthTime = 60000.0 / (tpCount * 16);
+  const double next = (std::floor(position / sixteenthTime) + 1.0) * sixteenthTime;
+  const double wait = std::ceil(next - position);
+  return wait < 1.0 ? 1u : static_cast<std::uint32_t>(wait);
+}

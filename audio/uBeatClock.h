@@ -23,3 +23,8 @@ std::uint32_t RestartOffset(std::uint32_t wavOffset, std::int64_t elapsed, std::
 // been played by latencyMs.
 std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
                                std::int32_t tpCount, std::int32_t tsCount, double latencyMs = 0.0);
+
+// Milliseconds from clock reading `now` until the sixteenth heard changes, rounded up so
+// that a timer set to it fires once the change is heard; at least 1.
+std::uint32_t MsToNextSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
+                                std::int32_t tpCount, double latencyMs = 0.0);

@@ -1,6 +1,7 @@
 #include "audio/uSdlPlayer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -24,9 +25,12 @@ TSdlLoopPlayer::~TSdlLoopPlayer() {
 bool TSdlLoopPlayer::Open() {
   // SDL would otherwise take over SIGINT and SIGTERM and wait for us to read its quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // Started afresh at every try: SDL picks its driver here, and finds a sound server that
-  // came back only then.
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  // Started afresh at every try after a failure or a lost device: SDL picks its driver here,
+  // and finds a sound server that came back only then. A Stop keeps it for a quick Start.
+  if (!FDriverUp) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    FDriverUp = true;
+  }
   SDL_AudioSpec want{};
   want.freq = SampleRate;
   want.format = AUDIO_S16SYS;
@@ -40,23 +44,22 @@ bool TSdlLoopPlayer::Open() {
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    FDriverUp = false;
     return false;
   }
   // The device starts paused, so its callback does not run yet. It begins where the clock
   // stands, and the loop at the place the clock gives it.
-  const std::uint64_t at = FHolds > 0 ? FHeldSamples : FreeSamples();
+  const std::uint64_t at = FreeSamples();
   SwitchIfDue(at);
   FRetired.reset();
   FPlayed = at;
-  FPosition = FLoop && !FLoop->empty() ? static_cast<std::size_t>((at - FLoopStart) % FLoop->size()) : 0;
+  FPosition = FLoop && !FLoop->empty() && at >= FLoopStart
+                  ? static_cast<std::size_t>((at - FLoopStart) % FLoop->size())
+                  : 0;
   FDevice = device;
   FBufferSamples = have.samples;
   FOpenedAt = at;
   ++FOpenings;
-  if (FHolds > 0) {
-    SDL_LockAudioDevice(FDevice);
-    FLocked = true;
-  }
   if (FPlaying) {
     FLastCallback = TClock::now();
     SDL_PauseAudioDevice(FDevice, 0);
@@ -64,17 +67,16 @@ bool TSdlLoopPlayer::Open() {
   return true;
 }
 
-void TSdlLoopPlayer::Close() {
-  if (FLocked) {
-    SDL_UnlockAudioDevice(FDevice);
-    FLocked = false;
-  }
+void TSdlLoopPlayer::Close(bool keepDriver) {
   SDL_CloseAudioDevice(FDevice);  // waits for the callback to finish
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (!keepDriver) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    FDriverUp = false;
+  }
   FDevice = 0;
-  // The system's clock carries on from where the sample clock stood (or a reading of it
-  // went), so the clock never runs back.
-  FFreeBase = std::max(FHolds > 0 ? FHeldSamples : FPlayed, SampleOfMs(FLastMs));
+  // The system's clock carries on from where the sample clock stood (or a reading or stamp
+  // of it went), so the clock never runs back.
+  FFreeBase = std::max(FPlayed, SampleOfMs(FLastMs));
   FFreeSince = TClock::now();
 }
 
@@ -96,16 +98,19 @@ bool TSdlLoopPlayer::EnsureDevice() {
   return FDevice != 0;
 }
 
-bool TSdlLoopPlayer::HasDevice() { return FHolds == 0 ? EnsureDevice() : FDevice != 0; }
+bool TSdlLoopPlayer::HasDevice() { return EnsureDevice(); }
 
 void TSdlLoopPlayer::SwitchIfDue(std::uint64_t at) {
   if (!FNext || FSwitchAt > at) return;
+  FRetired = std::move(FLoop);
   FLoop = std::move(FNext);
   FLoopStart = FSwitchAt;
+  FSwitchedAt = FSwitchAt;
 }
 
 bool TSdlLoopPlayer::CheckDevice() {
-  if (FHolds > 0) return FDevice != 0 && !Lost();
+  // Stopped, no device is wanted.
+  if (!FPlaying) return FDevice != 0;
   if (Lost()) {
     Close();  // and try at once: the system may offer another device already
   } else if (FDevice != 0) {
@@ -124,20 +129,25 @@ void TSdlLoopPlayer::Unlock() {
   if (FDevice != 0) SDL_UnlockAudioDevice(FDevice);
 }
 
-void SDLCALL TSdlLoopPlayer::Callback(void* self, Uint8* stream, int len) {
+void SDLCALL TSdlLoopPlayer::Callback(void* self, Uint8* stream, int len) noexcept {
   static_cast<TSdlLoopPlayer*>(self)->Fill(reinterpret_cast<std::int16_t*>(stream), static_cast<std::uint64_t>(len / 2));
 }
 
-void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) {
+void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) noexcept {
   // SDL's audio thread, with the device locked: copy, wrap and switch; nothing else.
   for (std::uint64_t done = 0; done < count;) {
     const std::uint64_t at = FPlayed + done;
-    if (FNext && at == FSwitchAt) {
+    if (FNext && at >= FSwitchAt) {
+      // The caller took the last retired loop before handing this one over.
+      assert(!FRetired);
       FRetired = std::move(FLoop);
       FLoop = std::move(FNext);
-      FLoopStart = at;
-      FPosition = 0;
+      FLoopStart = FSwitchAt;
+      FSwitchedAt = at;
+      // Late, the loop comes in where its stamp puts it now.
+      FPosition = FLoop->empty() ? 0 : static_cast<std::size_t>((at - FSwitchAt) % FLoop->size());
     }
+    assert(!FLoop || FLoop->empty() || FPosition < FLoop->size());
     std::uint64_t run = count - done;
     if (FNext) run = std::min(run, FSwitchAt - at);
     if (!FLoop || FLoop->empty()) {
@@ -159,26 +169,47 @@ std::uint64_t TSdlLoopPlayer::FreeSamples() const {
   return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
 }
 
-std::uint64_t TSdlLoopPlayer::HeldMs() const {
-  // The next whole millisecond of the sound that has not been played yet: a loop handed
-  // over now begins there.
-  return static_cast<std::uint64_t>(static_cast<double>(FHeldSamples) / 44.1) + 1;
+std::uint64_t TSdlLoopPlayer::ClockSample() {
+  if (FDevice == 0) return FreeSamples();
+  Lock();
+  const std::uint64_t played = FPlayed;
+  Unlock();
+  return played;
 }
 
-bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream) {
+std::uint64_t TSdlLoopPlayer::WidenMs(std::uint32_t ms) const {
+  // The stamp is within 2^31 ms of the last reading.
+  const std::uint64_t base = FLastMs;
+  const auto delta = static_cast<std::int32_t>(ms - static_cast<std::uint32_t>(base));
+  return static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + delta);
+}
+
+std::uint32_t TSdlLoopPlayer::NextStartMs() {
+  // Starting is the user's doing: a device is opened (paused, so the clock waits for the
+  // loop) before the start is read.
+  if (!FPlaying) EnsureDevice();
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(ClockSample()) / 44.1) + 1;
+  FLastMs = std::max(FLastMs, ms);
+  return static_cast<std::uint32_t>(ms);
+}
+
+bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) {
+  // Decoded and allocated here, with no lock held.
   auto samples = ReadWavImage(stream.bytes);
   if (!samples) return false;
   auto loop = std::make_unique<TLoop>(std::move(*samples));
-  TClockHold hold(*this);  // also when called alone: the loop begins where the clock stands
-  // Starting or changing what plays is the user's doing: always try for a device.
-  EnsureDevice();
+  const std::uint64_t switchAt = SampleOfMs(WidenMs(startMs));
+  // Changing what plays is the user's doing: always try for a device (for a start,
+  // NextStartMs has just tried).
+  if (FPlaying) EnsureDevice();
   std::unique_ptr<TLoop> retired, replaced;
+  // Only pointers are swapped under the lock; what comes out is freed after it.
   Lock();
-  if (FDevice == 0) SwitchIfDue(FHeldSamples);
+  if (FDevice == 0) SwitchIfDue(FreeSamples());
   retired = std::move(FRetired);
   replaced = std::move(FNext);  // a hand-over that has not happened yet is superseded
   FNext = std::move(loop);
-  FSwitchAt = SampleOfMs(HeldMs());
+  FSwitchAt = switchAt;
   if (!FPlaying) FLastCallback = TClock::now();  // the clock runs on from here
   Unlock();
   if (!FPlaying) {
@@ -189,23 +220,23 @@ bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream) {
 }
 
 bool TSdlLoopPlayer::StopWav() {
-  std::unique_ptr<TLoop> loop, next, retired;
-  Lock();
-  loop = std::move(FLoop);
-  next = std::move(FNext);
-  retired = std::move(FRetired);
-  Unlock();
-  if (FDevice != 0) SDL_PauseAudioDevice(FDevice, 1);
+  // A paused device would go on streaming silence, and the sound server mixing it: closed,
+  // nothing runs until Start. The clock carries on without it.
+  if (FDevice != 0) Close(true);
+  FLoop.reset();
+  FNext.reset();
+  FRetired.reset();
   FPlaying = false;
   return true;
 }
 
-std::uint64_t TSdlLoopPlayer::SamplesPlayed() {
-  if (FDevice == 0) return FHolds > 0 ? FHeldSamples : FreeSamples();
+std::uint64_t TSdlLoopPlayer::SamplesPlayed() { return ClockSample(); }
+
+std::uint64_t TSdlLoopPlayer::LastSwitchSample() {
   Lock();
-  const std::uint64_t played = FPlayed;
+  const std::uint64_t at = FSwitchedAt;
   Unlock();
-  return played;
+  return at;
 }
 
 std::uint64_t TSdlLoopPlayer::LastHandOverSample() {
@@ -217,11 +248,6 @@ std::uint64_t TSdlLoopPlayer::LastHandOverSample() {
 
 std::uint32_t TSdlLoopPlayer::TimeGetTime() {
   std::uint64_t ms;
-  if (FHolds > 0) {
-    // Exactly where a loop handed over now begins.
-    FLastMs = HeldMs();
-    return static_cast<std::uint32_t>(FLastMs);
-  }
   if (FDevice == 0) {
     ms = static_cast<std::uint64_t>(static_cast<double>(FreeSamples()) / 44.1);
   } else {
@@ -247,23 +273,4 @@ double TSdlLoopPlayer::OutputLatencyMs() {
   // The clock runs up to one buffer ahead of the buffer being played, and the device holds
   // about one more before it is heard.
   return 2.0 * FBufferSamples / 44.1;
-}
-
-void TSdlLoopPlayer::HoldClock() {
-  if (FHolds++ > 0) return;
-  if (FDevice != 0) {
-    SDL_LockAudioDevice(FDevice);
-    FLocked = true;
-    FHeldSamples = FPlayed;
-  } else {
-    FHeldSamples = FreeSamples();
-  }
-}
-
-void TSdlLoopPlayer::ReleaseClock() {
-  if (FHolds == 0 || --FHolds > 0) return;
-  if (FLocked) {
-    FLocked = false;
-    SDL_UnlockAudioDevice(FDevice);
-  }
 }

@@ -11,9 +11,14 @@
 
 class TFakeSound : public TSoundOutput {
  public:
-  bool PlayWavLoop(const TMemoryStream& stream) override {
-    EXPECT_GT(holds, 0) << "a hand-over outside a clock hold";
+  std::uint32_t NextStartMs() override {
+    ++stamps;
+    return now;
+  }
+  bool PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) override {
+    EXPECT_GT(stamps, 0) << "a hand-over with a start the output never gave";
     if (handOverFails) throw std::bad_alloc();
+    starts.push_back(startMs);
     auto samples = ReadWavImage(stream.bytes);
     if (!samples) return false;
     loops.push_back(std::move(*samples));
@@ -31,16 +36,15 @@ class TFakeSound : public TSoundOutput {
   }
   std::uint32_t TimeGetTime() override { return now; }
   double OutputLatencyMs() override { return latencyMs; }
-  void HoldClock() override { ++holds; }
-  void ReleaseClock() override { --holds; }
 
   std::uint32_t now = 0;
   double latencyMs = 0.0;
   bool deviceWorks = true;
   bool handOverFails = false;  // as when memory runs out
-  int holds = 0;
+  int stamps = 0;
   int stops = 0;
   int checks = 0;
   bool playing = false;
   std::vector<TWav4416MI> loops;  // every image handed over, as samples
+  std::vector<std::uint32_t> starts;  // and the start it was stamped with
 };

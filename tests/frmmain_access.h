@@ -27,10 +27,10 @@ struct TFrmMainAccess {
   TColor AcColor() { return f.AcColor; }
   bool Playing() { return f.Timer1->isActive(); }
   int TimerInterval() { return f.Timer1->interval(); }
-  std::uint32_t WavLength() { return f.WavLength; }
-  std::uint32_t WavOffset() { return f.WavOffset; }
-  std::uint32_t TimeStart() { return f.TimeStart; }
-  const TMemoryStream& MemoryStream() { return f.MemoryStream; }
+  std::uint32_t WavLength() { return f.Transport.WavLength(); }
+  std::uint32_t WavOffset() { return f.Transport.WavOffset(); }
+  std::uint32_t TimeStart() { return f.Transport.TimeStart(); }
+  const TMemoryStream& MemoryStream() { return f.Transport.MemoryStream(); }
   void Timer1Timer() { f.Timer1Timer(); }
 
   QFrame* PanelClient() { return f.PanelClient; }

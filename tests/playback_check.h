@@ -11,7 +11,8 @@
 #include "recording_output.h"
 
 struct TSeamCheck {
-  std::uint64_t at = 0;           // output sample where the loop took over
+  std::uint64_t at = 0;           // output sample where the loop took over, as stamped
+  std::uint64_t late = 0;         // how much later the callback actually took it over
   std::uint64_t samples = 0;      // how long it played
   std::uint64_t wrong = 0;        // samples that are not the loop's
   std::uint64_t firstWrong = 0;   // the first of them, counted into the loop
@@ -45,9 +46,13 @@ inline TPlaybackCheck CheckPlayback(const std::vector<std::int16_t>& stream,
     TSeamCheck seam;
     const TWav4416MI& loop = hand[j].loop;
     seam.at = hand[j].at;
-    const std::uint64_t end = j + 1 < hand.size() ? hand[j + 1].at : stoppedAt;
-    seam.samples = end - seam.at;
-    for (std::uint64_t p = seam.at; p < end; ++p)
+    // A loop that arrived after its stamped start came in later, where the stamp puts it;
+    // until then the loop before went on.
+    const auto begin = [&](std::size_t k) { return std::max(hand[k].at, hand[k].switchedAt); };
+    seam.late = begin(j) - seam.at;
+    const std::uint64_t end = j + 1 < hand.size() ? begin(j + 1) : stoppedAt;
+    seam.samples = end - begin(j);
+    for (std::uint64_t p = begin(j); p < end; ++p)
       if (stream[p + *check.shift] != loop[(p - seam.at) % loop.size()] && seam.wrong++ == 0)
         seam.firstWrong = p - seam.at;
     if (j > 0) {

@@ -4,7 +4,10 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,41 +32,42 @@ inline std::vector<std::int16_t> ReadRecording(const std::filesystem::path& path
 class TRecordingOutput : public TSoundOutput {
  public:
   struct THandOver {
-    std::uint64_t at;  // output sample at which the loop begins
+    std::uint64_t at;  // output sample at which the loop begins, as stamped
     TWav4416MI loop;
+    std::uint64_t switchedAt = 0;  // where the callback actually took it over: `at`, or later
   };
 
   explicit TRecordingOutput(TSdlLoopPlayer& player) : FPlayer(player) {}
 
-  bool PlayWavLoop(const TMemoryStream& stream) override {
-    const bool played = FPlayer.PlayWavLoop(stream);
+  std::uint32_t NextStartMs() override { return FPlayer.NextStartMs(); }
+  bool PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) override {
+    // As a machine too busy to hand the loop over before its start would.
+    if (delayNextHandOverMs > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::exchange(delayNextHandOverMs, 0)));
+    NoteSwitch();
+    const bool played = FPlayer.PlayWavLoop(stream, startMs);
     if (played) handOvers.push_back({FPlayer.LastHandOverSample(), *ReadWavImage(stream.bytes)});
     return played;
   }
   bool StopWav() override {
-    TClockHold hold(FPlayer);
+    NoteSwitch();
     stoppedAt = FPlayer.SamplesPlayed();
     return FPlayer.StopWav();
   }
   bool CheckDevice() override { return FPlayer.CheckDevice(); }
   std::uint32_t TimeGetTime() override {
     const std::uint32_t now = FPlayer.TimeGetTime();
-    // Outside holds the clock must never run back, also when the device changes.
-    if (FHolds == 0) {
-      if (readings > 0 && static_cast<std::int32_t>(now - lastReading) < 0) ++clockRanBack;
-      lastReading = now;
-      ++readings;
-    }
+    // The clock must never run back, also when the device changes.
+    if (readings > 0 && static_cast<std::int32_t>(now - lastReading) < 0) ++clockRanBack;
+    lastReading = now;
+    ++readings;
     return now;
   }
   double OutputLatencyMs() override { return FPlayer.OutputLatencyMs(); }
-  void HoldClock() override {
-    ++FHolds;
-    FPlayer.HoldClock();
-  }
-  void ReleaseClock() override {
-    --FHolds;
-    FPlayer.ReleaseClock();
+
+  // Where the last loop handed over was actually taken over, once it has been.
+  void NoteSwitch() {
+    if (!handOvers.empty() && handOvers.back().switchedAt == 0) handOvers.back().switchedAt = FPlayer.LastSwitchSample();
   }
 
   std::vector<THandOver> handOvers;
@@ -71,8 +75,8 @@ class TRecordingOutput : public TSoundOutput {
   std::uint32_t lastReading = 0;
   int readings = 0;
   int clockRanBack = 0;
+  int delayNextHandOverMs = 0;
 
  private:
   TSdlLoopPlayer& FPlayer;
-  int FHolds = 0;
 };

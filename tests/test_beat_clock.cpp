@@ -76,3 +76,25 @@ TEST(PlayheadSixteenth, FromTheClockNotFromTicks) {
 }
 
 }  // namespace
+
+// The timer is set to fire when the sixteenth heard changes: not before, and within a
+// millisecond after.
+TEST(MsToNextSixteenth, FiresWhenTheHeardSixteenthChanges) {
+  const struct {
+    std::uint32_t now, start, wavOffset;
+    std::int32_t bpm;
+    double latency;
+  } cases[] = {
+      {5000, 5000, 0, 120, 0.0},         {6000, 5000, 0, 240, 0.0},      {6500, 5000, 132300, 60, 0.0},
+      {1234, 1000, 7777, 173, 46.4},     {0xFFFFFFF0u, 0xFFFFFF00u, 0, 97, 23.2}, {100, 90, 88199, 61, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.now);
+    const std::uint32_t wait = MsToNextSixteenth(c.now, c.start, c.wavOffset, c.bpm, c.latency);
+    EXPECT_GE(wait, 1u);
+    EXPECT_LE(wait, static_cast<std::uint32_t>(60000.0 / (c.bpm * 16)) + 1);
+    const auto heard = [&](std::uint32_t t) { return PlayheadSixteenth(t, c.start, c.wavOffset, c.bpm, 8, c.latency); };
+    EXPECT_NE(heard(c.now + wait), heard(c.now));
+    EXPECT_EQ(heard(c.now + wait - 2), heard(c.now));
+  }
+}

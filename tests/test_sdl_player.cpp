@@ -21,6 +21,9 @@ TMemoryStream Image(std::size_t samples) {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Hands a loop over at the start the player gives, as the window does.
+bool Play(TSdlLoopPlayer& player, const TMemoryStream& image) { return player.PlayWavLoop(image, player.NextStartMs()); }
+
 #ifndef TAKTOLA_NO_DEVICE
 
 TEST(SdlPlayer, PlaysOnlyImagesItCanRead) {
@@ -28,38 +31,52 @@ TEST(SdlPlayer, PlaysOnlyImagesItCanRead) {
   ASSERT_TRUE(player.HasDevice());
   TMemoryStream bad = Image(100);
   bad.bytes[22] = 2;  // stereo
-  EXPECT_FALSE(player.PlayWavLoop(bad));
-  EXPECT_FALSE(player.PlayWavLoop(TMemoryStream{}));
-  EXPECT_TRUE(player.PlayWavLoop(Image(44100)));
+  EXPECT_FALSE(Play(player, bad));
+  EXPECT_FALSE(Play(player, TMemoryStream{}));
+  EXPECT_TRUE(Play(player, Image(44100)));
   EXPECT_TRUE(player.StopWav());
 }
 
-TEST(SdlPlayer, HandsOverAtTheNextWholeMillisecondOfItsClock) {
+TEST(SdlPlayer, HandsOverAtTheStampedMillisecondOfItsClock) {
   TSdlLoopPlayer player;
-  ASSERT_TRUE(player.PlayWavLoop(Image(44100)));
+  ASSERT_TRUE(Play(player, Image(44100)));
   Sleep(60);
-  {
-    TClockHold hold(player);
-    const std::uint64_t played = player.SamplesPlayed();
-    const std::uint32_t now = player.TimeGetTime();
-    EXPECT_EQ(now, static_cast<std::uint32_t>(played / 44.1) + 1);
-    ASSERT_TRUE(player.PlayWavLoop(Image(22050)));
-    EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(now * 44.1)));
-    EXPECT_GE(player.LastHandOverSample(), played);
-    EXPECT_LT(player.LastHandOverSample(), played + 46);
-    // Held, nothing is played: the clock stands.
-    Sleep(50);
-    EXPECT_EQ(player.SamplesPlayed(), played);
-    EXPECT_EQ(player.TimeGetTime(), now);
-  }
+  const std::uint64_t before = player.SamplesPlayed();
+  const std::uint32_t start = player.NextStartMs();
+  const std::uint64_t after = player.SamplesPlayed();
+  // The next whole millisecond not yet played.
+  EXPECT_GE(start, static_cast<std::uint32_t>(before / 44.1) + 1);
+  EXPECT_LE(start, static_cast<std::uint32_t>(after / 44.1) + 1);
+  EXPECT_GE(player.TimeGetTime(), start);  // the clock never shows less than a stamp
+  ASSERT_TRUE(player.PlayWavLoop(Image(22050), start));
+  EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(start * 44.1)));
   Sleep(60);
   EXPECT_GT(player.SamplesPlayed(), player.LastHandOverSample());
+  EXPECT_GE(player.LastSwitchSample(), player.LastHandOverSample());
+  player.StopWav();
+}
+
+// A loop that arrives after its start has been played comes in late, at the place its
+// stamp gives it; what it sounds like there the recording tests check.
+TEST(SdlPlayer, ALateLoopIsTakenOverAtOnce) {
+  TSdlLoopPlayer player;
+  ASSERT_TRUE(Play(player, Image(44100)));
+  Sleep(30);
+  const std::uint32_t start = player.NextStartMs();
+  Sleep(80);  // several device buffers
+  const std::uint64_t published = player.SamplesPlayed();
+  ASSERT_GT(published, static_cast<std::uint64_t>(std::ceil(start * 44.1)));
+  ASSERT_TRUE(player.PlayWavLoop(Image(22050), start));
+  Sleep(60);
+  EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(start * 44.1)));
+  EXPECT_GE(player.LastSwitchSample(), published);
+  EXPECT_LE(player.LastSwitchSample(), published + 2048);
   player.StopWav();
 }
 
 TEST(SdlPlayer, ClockFollowsTheSamplesAndStopsWithThem) {
   TSdlLoopPlayer player;
-  ASSERT_TRUE(player.PlayWavLoop(Image(4410)));
+  ASSERT_TRUE(Play(player, Image(4410)));
   const std::uint32_t start = player.TimeGetTime();
   std::uint32_t last = start;
   for (int i = 0; i < 20; ++i) {
@@ -74,13 +91,20 @@ TEST(SdlPlayer, ClockFollowsTheSamplesAndStopsWithThem) {
   EXPECT_LE(std::abs(last - playedMs), 1024 / 44.1 + 1);
   EXPECT_GT(player.OutputLatencyMs(), 0.0);
 
+  // Stopped, the device is let go, so nothing streams; the clock goes on without it and a
+  // Start opens it again.
   player.StopWav();
-  const std::uint64_t stopped = player.SamplesPlayed();
-  Sleep(80);
-  EXPECT_LE(player.SamplesPlayed(), stopped + 2048);  // what was on its way, no more
-  const std::uint64_t still = player.SamplesPlayed();
-  Sleep(80);
-  EXPECT_EQ(player.SamplesPlayed(), still);
+  EXPECT_FALSE(player.DeviceOpen());
+  const std::uint32_t stopped = player.TimeGetTime();
+  EXPECT_GE(stopped, last);
+  Sleep(50);
+  EXPECT_GE(player.TimeGetTime(), stopped + 40);
+  const int openings = player.DevicesOpened();
+  ASSERT_TRUE(Play(player, Image(4410)));
+  EXPECT_TRUE(player.DeviceOpen());
+  EXPECT_EQ(player.DevicesOpened(), openings + 1);
+  EXPECT_GE(player.LastHandOverSample(), player.DeviceOpenedAt());
+  player.StopWav();
 }
 
 #else
@@ -102,35 +126,30 @@ class SdlPlayerWithoutDevice : public testing::Test {
 TEST_F(SdlPlayerWithoutDevice, RefusesToPlayAndKeepsTheSystemClock) {
   TSdlLoopPlayer player;
   EXPECT_FALSE(player.HasDevice());
-  EXPECT_FALSE(player.PlayWavLoop(Image(100)));
-  EXPECT_FALSE(player.PlayWavLoop(TMemoryStream{}));
+  EXPECT_FALSE(Play(player, Image(100)));
+  EXPECT_FALSE(Play(player, TMemoryStream{}));
   EXPECT_EQ(player.OutputLatencyMs(), 0.0);
   const std::uint32_t before = player.TimeGetTime(), steadyBefore = SteadyMs();
   Sleep(120);
   const std::uint32_t after = player.TimeGetTime();
   EXPECT_NEAR(static_cast<double>(after - before), static_cast<double>(SteadyMs() - steadyBefore), 2.0);
-  {
-    // Held, the clock stands, and a hand-over meets the reading, as with a device.
-    TClockHold hold(player);
-    const std::uint32_t now = player.TimeGetTime();
-    EXPECT_GE(now, after);
-    EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
-    EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(now * 44.1)));
-    Sleep(30);
-    EXPECT_EQ(player.TimeGetTime(), now);
-  }
+  // A hand-over begins at its stamp, as with a device.
+  const std::uint32_t start = player.NextStartMs();
+  EXPECT_GE(start, after);
+  EXPECT_FALSE(player.PlayWavLoop(Image(44100), start));
+  EXPECT_EQ(player.LastHandOverSample(), static_cast<std::uint64_t>(std::ceil(start * 44.1)));
   EXPECT_TRUE(player.StopWav());
   EXPECT_EQ(player.DevicesOpened(), 0);
 }
 
 TEST_F(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
   TSdlLoopPlayer player;
-  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));
+  EXPECT_FALSE(Play(player, Image(44100)));
   Sleep(50);
   const std::uint64_t freeRunning = player.SamplesPlayed();
   const std::uint32_t lastReading = player.TimeGetTime();
   DeviceAppears();
-  EXPECT_TRUE(player.PlayWavLoop(Image(22050)));
+  EXPECT_TRUE(Play(player, Image(22050)));
   EXPECT_TRUE(player.HasDevice());
   EXPECT_EQ(player.DevicesOpened(), 1);
   // The sample clock goes on from the system's, not from 0.
@@ -144,7 +163,7 @@ TEST_F(SdlPlayerWithoutDevice, EveryHandOverTriesForADevice) {
 
 TEST_F(SdlPlayerWithoutDevice, WhilePlayingADeviceIsTriedAtMostOncePerInterval) {
   TSdlLoopPlayer player(1024, std::chrono::milliseconds(300));
-  EXPECT_FALSE(player.PlayWavLoop(Image(44100)));  // tries, and starts the interval
+  EXPECT_FALSE(Play(player, Image(44100)));  // tries, and starts the interval
   const std::uint64_t loopStart = player.LastHandOverSample();
   DeviceAppears();
   EXPECT_FALSE(player.CheckDevice());  // too soon after the last try

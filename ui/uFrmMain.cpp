@@ -248,7 +248,6 @@ void TFrmMain::FormCreate() {
   ResetNotes();
   NotesIndex = -1;
   EnableNoteControls(NotesIndex >= 0);
-  MemoryStream.Clear();
   ApplyTheme();
   ApplyCaptions();
   // Ask for the native window now: where the system frames windows at creation, the outer
@@ -263,9 +262,9 @@ void TFrmMain::FormResize() { DrawMeasure(); }
 
 void TFrmMain::FormDestroy() {
   // The player must be done with the loop before the window's memory goes.
-  if (Timer1->isActive()) Env.Sound->StopWav();
+  if (Timer1->isActive()) Transport.Stop();
   Timer1->stop();
-  MemoryStream.Clear();
+  Transport.Forget();
   Notes.clear();
 }
 
@@ -519,16 +518,8 @@ void TFrmMain::BtNoteAddClick() {
 
 // ---- Sound --------------------------------------------------------------------------------
 
-void TFrmMain::BuildMeasure(TWav4416MI& samples) {
-  // The length is stored before anything is rendered; a restart reads the old one first.
-  WavLength = MeasureLength(TSCount, TPCount);
-  samples = RenderMeasure(Notes, WavLength, TPCount, Env.Resources);
-}
-
-void TFrmMain::MakeWav(const TWav4416MI& samples, std::uint32_t offset) {
-  MemoryStream.Clear();
-  WriteWav(MemoryStream, samples, offset);
-  MemoryStream.position = 0;
+TWav4416MI TFrmMain::BuildMeasure() {
+  return RenderMeasure(Notes, MeasureLength(TSCount, TPCount), TPCount, Env.Resources);
 }
 
 // ---- Playback -----------------------------------------------------------------------------
@@ -544,25 +535,14 @@ constexpr const char* NoDeviceTextJa = "サウンドデバイスを開けませ�
 
 void TFrmMain::btStartClick() {
   StopIfFails([&] {
-    TWav4416MI samples;
-    BuildMeasure(samples);
-    WavOffset = 0;
-    MakeWav(samples, 0);
-    bool sounds = false;
-    {
-      // The clock reading and the hand-over meet at one sample.
-      TClockHold hold(*Env.Sound);
-      TimeStart = Env.Sound->TimeGetTime();
-      sounds = Env.Sound->PlayWavLoop(MemoryStream);
-    }
-    Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
-    Timer1->start();
+    const bool sounds = Transport.Start([&] { return BuildMeasure(); });
+    Timer1->start(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
     ReportSound(sounds);
   });
 }
 
 void TFrmMain::btStopClick() {
-  Env.Sound->StopWav();
+  Transport.Stop();
   Timer1->stop();
   DrawMeasure();
 }
@@ -577,22 +557,8 @@ void TFrmMain::RestartIfPlaying() {
   if (!Timer1->isActive()) return;
   Timer1->stop();
   StopIfFails([&] {
-    const std::uint32_t oldLength = WavLength;
-    TWav4416MI samples;
-    BuildMeasure(samples);
-    bool sounds = false;
-    {
-      // From the reading of "now" to the hand-over no sample is played, so the new loop
-      // begins exactly at the phase it was computed for.
-      TClockHold hold(*Env.Sound);
-      const std::int64_t elapsed = ElapsedSamples(Env.Sound->TimeGetTime(), TimeStart);
-      WavOffset = RestartOffset(WavOffset, elapsed, oldLength, WavLength);
-      MakeWav(samples, WavOffset);
-      TimeStart = Env.Sound->TimeGetTime();
-      sounds = Env.Sound->PlayWavLoop(MemoryStream);
-    }
-    Timer1->setInterval(static_cast<int>(TimerInterval(TPCount)));
-    Timer1->start();
+    const bool sounds = Transport.Restart([&] { return BuildMeasure(); });
+    Timer1->start(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
     ReportSound(sounds);
   });
 }
@@ -603,11 +569,9 @@ void TFrmMain::StopIfFails(const std::function<void()>& steps) {
   } catch (...) {
     // The pattern shown is not the one that plays, and a later edit could not be heard: stop
     // altogether, as after Stop, and keep no half-made image (as before the first Start).
-    Env.Sound->StopWav();
+    Transport.Stop();
     Timer1->stop();
-    MemoryStream.Clear();
-    WavLength = 0;
-    WavOffset = 0;
+    Transport.Forget();
     DrawMeasure();
     throw;
   }
@@ -627,8 +591,9 @@ void TFrmMain::ReportSound(bool sounds) {
 void TFrmMain::Timer1Timer() {
   ReportSound(Env.Sound->CheckDevice());
   DrawMeasure();
-  const std::int64_t s = PlayheadSixteenth(Env.Sound->TimeGetTime(), TimeStart, WavOffset, TPCount, TSCount,
-                                           Env.Sound->OutputLatencyMs());
+  // The next tick when the sixteenth heard changes, as the sound's clock says.
+  Timer1->setInterval(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+  const std::int64_t s = Transport.HeardSixteenth(TPCount, TSCount);
   Image1->Draw([&](QImage& bitmap) { PaintPlayhead(bitmap, TSCount, s, FGColor); });
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "audio/uSoundOutput.h"
+#include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
 #include "pattern/uPatternFile.h"
@@ -122,9 +123,8 @@ class TFrmMain : public QWidget {
   // Stores one changed field of the selected note; false when no note is selected.
   bool ChangeSelectedNote(const std::function<void(TNote&)>& change);
 
-  // Sound.
-  void BuildMeasure(TWav4416MI& samples);
-  void MakeWav(const TWav4416MI& samples, std::uint32_t offset);
+  // Sound: the measure rendered from the pattern.
+  TWav4416MI BuildMeasure();
 
   // Playback.
   void btStartClick();
@@ -162,6 +162,9 @@ class TFrmMain : public QWidget {
   void UpdateMeasureDescription();
 
   TFrmMainEnv Env;
+  // Start, restart and stop of the loop, with the measure's length and offset, the start's
+  // clock reading and the WAV image.
+  TTransport Transport{*Env.Sound};
 
   // Controls, named as designed.
   QFrame* PanelClient = nullptr;
@@ -199,13 +202,9 @@ class TFrmMain : public QWidget {
   std::int32_t NotesIndex = 0;
   std::int32_t TSCount = 0;
   std::int32_t TPCount = 0;
-  std::uint32_t WavLength = 0;
-  std::uint32_t WavOffset = 0;
-  TMemoryStream MemoryStream;
   TColor FGColor = 0;
   TColor BGColor = 0;
   TColor AcColor = 0;
-  std::uint32_t TimeStart = 0;
   bool mf = false;
   std::int32_t bHeight = 0;
   bool FShownOnce = false;
