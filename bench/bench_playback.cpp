@@ -3,6 +3,10 @@
 //                                     plays the new loop (SDL's dummy driver)
 //   bench_playback cpu [seconds]      CPU used while playing 4/4 at 240 BPM, per minute
 //   bench_playback idle [seconds]     the same with the metronome stopped
+//   bench_playback lock [seconds]     how long the audio thread can be kept waiting for the
+//                                     device lock while the largest measure is rebuilt and
+//                                     handed over again and again: a probe thread takes the
+//                                     lock as the callback does and times its waits
 //   bench_playback longrun [minutes] [buffer samples]
 //                                     plays through SDL's disk driver, whose pace is not the
 //                                     system clock's, restarting every few seconds, and
@@ -15,7 +19,10 @@
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +112,50 @@ int Cpu(int seconds, bool play) {
   return 0;
 }
 
+// The wait of a thread that takes the device lock as SDL's audio thread does before each
+// callback, while the window rebuilds the longest measure (8/4 at 60/61 BPM) every few tens
+// of milliseconds.
+int LockWait(int seconds) {
+  TSdlLoopPlayer player;
+  if (!player.HasDevice()) return std::fprintf(stderr, "no sound device\n"), 1;
+  TWindow w(player);
+  w.a->cbTimeS()->setCurrentIndex(3);
+  emit w.a->cbTimeS()->activated(3);
+  w.Start();
+  // The player's device: SDL numbers the devices it opens from 2 (1 is its legacy device).
+  constexpr SDL_AudioDeviceID Device = 2;
+  if (SDL_GetAudioDeviceStatus(Device) != SDL_AUDIO_PLAYING) return std::fprintf(stderr, "device 2 is not playing\n"), 1;
+  std::atomic<bool> probing{true};
+  std::vector<double> waits;
+  waits.reserve(200000);
+  std::thread probe([&] {
+    while (probing) {
+      const auto before = std::chrono::steady_clock::now();
+      SDL_LockAudioDevice(Device);
+      const auto after = std::chrono::steady_clock::now();
+      SDL_UnlockAudioDevice(Device);
+      waits.push_back(std::chrono::duration<double, std::milli>(after - before).count());
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  QElapsedTimer wall;
+  wall.start();
+  int changes = 0;
+  for (; wall.elapsed() < seconds * 1000; ++changes) {
+    w.Tempo(changes % 2 ? 60 : 61);
+    QTest::qWait(20 + (changes * 7) % 30);
+  }
+  probing = false;
+  probe.join();
+  w.Stop();
+  std::sort(waits.begin(), waits.end());
+  const auto at = [&](double q) { return waits[static_cast<std::size_t>(q * (waits.size() - 1))]; };
+  std::printf("device lock, %d hand-overs of 8/4 at 60/61 BPM in %d s, %zu probes: wait median %.3f ms, p99 %.3f ms, "
+              "p99.9 %.3f ms, max %.3f ms\n",
+              changes, seconds, waits.size(), at(0.5), at(0.99), at(0.999), waits.back());
+  return 0;
+}
+
 std::filesystem::path LongRunFile() { return std::filesystem::temp_directory_path() / "taktola-longrun.raw"; }
 
 int LongRun(double minutes, int bufferSamples) {
@@ -170,8 +221,10 @@ int main(int argc, char* argv[]) {
   if (mode == "handover") return HandOver(amount > 0 ? static_cast<int>(amount) : 50);
   if (mode == "cpu") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, true);
   if (mode == "idle") return Cpu(amount > 0 ? static_cast<int>(amount) : 30, false);
+  if (mode == "lock") return LockWait(amount > 0 ? static_cast<int>(amount) : 20);
   if (mode == "longrun") return LongRun(amount > 0 ? amount : 5, argc > 3 ? std::atoi(argv[3]) : 1024);
   std::fprintf(stderr,
-               "usage: bench_playback handover [count] | cpu [seconds] | idle [seconds] | longrun [minutes] [buffer]\n");
+               "usage: bench_playback handover [count] | cpu [seconds] | idle [seconds] | lock [seconds] | longrun [minutes] "
+               "[buffer]\n");
   return 2;
 }
