@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QFileInfo>
 #include <QProcess>
 #endif
 
@@ -127,9 +128,24 @@ bool ReadLightTheme(TPortal& portal, const TGnomeColorScheme& gnome) {
   return true;
 }
 
+// The session bus, when there is one. Without an address and without the bus's usual socket,
+// asking for it would make libdbus try to start one through the X server, which costs
+// start-up time and finds nothing to read.
+QDBusConnection SessionBus() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+      (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
+    return QDBusConnection(QStringLiteral("taktola-no-session-bus"));
+  return QDBusConnection::sessionBus();
+}
+
 }  // namespace
 
 std::optional<std::string> GnomeColorScheme() {
+  // GNOME's setting means nothing on other desktops, and asking costs a process start
+  // (tens of milliseconds of start-up).
+  if (!qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
+    return std::nullopt;
   QProcess gsettings;
   gsettings.start(QStringLiteral("gsettings"),
                   {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("color-scheme")});
@@ -152,15 +168,15 @@ void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome) {
 }
 
 std::uint32_t ReadAccentColor() {
-  TPortal portal(QDBusConnection::sessionBus());
+  TPortal portal(SessionBus());
   return ReadAccentColor(portal);
 }
 
 bool ReadLightTheme() {
-  TPortal portal(QDBusConnection::sessionBus());
+  TPortal portal(SessionBus());
   return ReadLightTheme(portal, GnomeColorScheme);
 }
 
-void ThemeStartup() { ThemeStartup(QDBusConnection::sessionBus(), GnomeColorScheme); }
+void ThemeStartup() { ThemeStartup(SessionBus(), GnomeColorScheme); }
 
 #endif

@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -123,6 +126,39 @@ TEST(NoBus, LightAndTheFallbackAccent) {
   EXPECT_TRUE(ThemeFlag);
   EXPECT_TRUE(IsWin10);
   EXPECT_EQ(SysAccentColor, FallbackAccentColor);
+}
+
+// Start-up asks nothing it cannot get an answer from: without a session bus no bus is
+// launched, and off GNOME no gsettings is started. Stand-ins for both note being run.
+TEST(NoBus, StartUpStartsNoHelperProcesses) {
+  const QString folder = QDir::temp().filePath(QStringLiteral("taktola-theme-%1").arg(QCoreApplication::applicationPid()));
+  QDir().mkpath(folder);
+  for (const char* name : {"dbus-launch", "gsettings"}) {
+    QFile tool(folder + QLatin1Char('/') + QLatin1String(name));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write(QStringLiteral("#!/bin/sh\ntouch '%1/ran-%2'\necho \"'prefer-dark'\"\n").arg(folder, QLatin1String(name)).toUtf8());
+    tool.close();
+    tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+  const QByteArray path = qgetenv("PATH"), address = qgetenv("DBUS_SESSION_BUS_ADDRESS"),
+                   runtime = qgetenv("XDG_RUNTIME_DIR"), desktop = qgetenv("XDG_CURRENT_DESKTOP");
+  qputenv("PATH", folder.toLocal8Bit() + ":" + path);
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("XDG_RUNTIME_DIR", folder.toLocal8Bit());  // holds no bus socket
+  qputenv("XDG_CURRENT_DESKTOP", "KDE");
+  ThemeStartup();
+  EXPECT_TRUE(ThemeFlag);
+  EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/ran-dbus-launch")));
+  EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/ran-gsettings")));
+  // On GNOME its own setting is asked for.
+  qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+  EXPECT_EQ(GnomeColorScheme(), "prefer-dark");
+  EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/ran-gsettings")));
+  qputenv("PATH", path);
+  qputenv("XDG_RUNTIME_DIR", runtime);
+  qputenv("XDG_CURRENT_DESKTOP", desktop);
+  if (!address.isEmpty()) qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+  QDir(folder).removeRecursively();
 }
 
 }  // namespace
