@@ -1,9 +1,11 @@
 // Start-up: the command line, the desktop's theme, the application and its look, the main
 // window and the About dialog, the event loop.
 #include <QApplication>
+#include <thread>
 
 #include "app/uCommandLine.h"
 #include "app/uStartUp.h"
+#include "audio/uWavUtils.h"
 #include "ui/uFrmMain.h"
 #include "ui/uVCLFrmAbout.h"
 
@@ -19,5 +21,8 @@ int main(int argc, char* argv[]) {
   TVCLFrmAbout about(&frmMain);
   frmMain.AttachAbout(&about);
   frmMain.show();
+  // The sines of the tone table, made beside the window's start rather than at the first
+  // Start, so that every build renders within a couple of milliseconds.
+  std::jthread prepare(PrepareRendering);
   return QApplication::exec();
 }

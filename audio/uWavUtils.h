@@ -49,8 +49,15 @@ void AddVoice(TWav4416MS& mix, std::int32_t voice, std::uint32_t start, const TR
 // is silent. `samples` must already have the mix's length.
 void NormalizeWav(const TWav4416MS& mix, TWav4416MI& samples);
 
+// Makes now what builds keep rather than at their first use: the sines of every ToneFreqs
+// tone (about 0.5 M sines and 4.3 MB, which the first build of a measure with many table
+// tones otherwise pays for) and the mix buffer. Safe from any thread, at any time, any
+// number of times; a build that runs meanwhile waits only for the tones it uses.
+void PrepareRendering();
+
 // Renders the notes into a measure of `length` samples at tpCount BPM. Throws when a voice
-// recording cannot be read.
+// recording cannot be read. Keeps its mix buffer for the next build (1.4 MB, the longest
+// measure the window makes); builds in several threads at once are safe.
 TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
                          const TResourceReader& reader);
 
