@@ -14,6 +14,7 @@
 #include "pattern/uMeasureGeometry.h"
 #include "platform/uResources.h"
 #include "qt_printers.h"
+#include "screen_pixels.h"
 
 inline constexpr TColor Accent = RGBColor(0, 120, 212);
 
@@ -71,20 +72,34 @@ class FrmMain : public testing::Test {
     EXPECT_EQ(a->cbLoudness()->currentIndex(), loudness);
   }
 
-  // The playhead's sixteenth as a timer tick draws it: the only foreground column triple
-  // at the top row; -1 when there is none.
-  std::int64_t DrawnPlayhead() {
-    a->Timer1Timer();
+  // The measure view as the window shows it, after the repaints Qt has queued: the playhead
+  // is drawn there, over the picture, and never into the picture.
+  QImage ShownMeasure() { return Shown(a->Image1()); }
+
+  // The playhead's sixteenth as the window shows it: the only column triple in the
+  // foreground colour at the top and the bottom (inside the focus mark); -1 when there is none.
+  std::int64_t ShownPlayhead() {
+    const QImage shown = ShownMeasure();
     const int c = Geometry().c;
+    const int top = TImage::FocusMarkWidth, bottom = shown.height() - 1 - TImage::FocusMarkWidth;
+    const auto fg = [&](int x, int y) { return (shown.pixel(x, y) & 0xFFFFFF) == Rgb(a->FGColor()); };
     std::int64_t found = -1;
     for (std::int64_t s = 0; s < 16 * a->TSCount(); ++s) {
       const int x = SixteenthX(c, s);
-      if (Pixel(x - 1, 0) == Rgb(clBlack) && Pixel(x, 0) == Rgb(clBlack) && Pixel(x + 1, 0) == Rgb(clBlack)) {
+      bool line = true;
+      for (int dx = -1; dx <= 1; ++dx) line = line && fg(x + dx, top) && fg(x + dx, bottom);
+      if (line) {
         EXPECT_EQ(found, -1) << "two playheads";
         found = s;
       }
     }
     return found;
+  }
+
+  // The playhead's sixteenth as a timer tick shows it.
+  std::int64_t DrawnPlayhead() {
+    a->Timer1Timer();
+    return ShownPlayhead();
   }
 
   // The measure as the window would render it now, rotated to begin at `offset`.

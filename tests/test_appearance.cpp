@@ -1,7 +1,8 @@
-// The two styles, the main window in either theme, and the About dialog.
+// The two styles, the main window in either theme (its measure view while playing too), and the About dialog.
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -116,7 +117,121 @@ TEST_F(FrmMainTheme, Dark) {
   QTest::mouseClick(a->btStart(), Qt::LeftButton);
   sound.now += 500;
   a->Timer1Timer();
-  EXPECT_EQ(Pixel(NoteX(16) + 1, 5), Rgb(clWhite));
+  EXPECT_EQ(ShownMeasure().pixel(NoteX(16) + 1, 5) & 0xFFFFFF, Rgb(clWhite));
+}
+
+// ---- The measure view while playing -----------------------------------------------------------
+
+// The areas of the paint events a widget got.
+struct TPaintLog : QObject {
+  QRegion painted;
+  int events = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) {
+      ++events;
+      painted |= static_cast<QPaintEvent*>(e)->region();
+    }
+    return false;
+  }
+};
+
+class FrmMainPlayhead : public FrmMainTheme {
+ protected:
+  // What the window showed before the playhead left the picture: the measure, and the
+  // playhead painted into the same bitmap.
+  QImage Before(std::optional<std::int64_t> s) {
+    QImage img = PaintMeasure(a->Image1()->width(), a->Image1()->height(), a->Image1()->devicePixelRatioF(),
+                              a->TSCount(), a->Notes(), a->NotesIndex(), {a->FGColor(), a->BGColor(), a->AcColor()});
+    if (s) PaintPlayhead(img, a->TSCount(), *s, a->FGColor());
+    return img.convertToFormat(QImage::Format_RGB32);
+  }
+  QRegion Strip(std::int64_t s) {
+    return QRegion(NoteX(static_cast<int>(s)) - 1, 0, PlayheadWidth, a->Image1()->height());
+  }
+  // 4/4 at 120 BPM: 64 sixteenths in 2000 ms.
+  static std::int64_t Heard(std::uint32_t ms) { return ms * 64 / 2000 % 64; }
+};
+
+TEST_F(FrmMainPlayhead, TicksRepaintOnlyThePlayheadAndShowWhatTheyShowedBeforeInEitherTheme) {
+  for (const bool light : {true, false}) {
+    SCOPED_TRACE(light ? "light" : "dark");
+    frm.reset();
+    sound = TFakeSound{};
+    OpenIn(light, 0xFF3366CCu);
+    QTest::mouseClick(a->btStart(), Qt::LeftButton);
+    ASSERT_FALSE(a->Image1()->hasFocus());  // else the focus mark shows over both
+    const std::uint32_t start = sound.now;
+    a->Timer1Timer();
+    ASSERT_TRUE(SamePixels(ShownMeasure(), Before(0)));
+    TPaintLog log;
+    a->Image1()->installEventFilter(&log);
+    const qint64 measure = a->Image1()->Picture().cacheKey();
+    std::int64_t last = 0;
+    for (const std::uint32_t ms : {10u, 40u, 100u, 101u, 700u, 1999u, 2000u, 2500u}) {
+      SCOPED_TRACE(ms);
+      sound.now = start + ms;
+      log.painted = QRegion();
+      log.events = 0;
+      a->Timer1Timer();
+      const std::int64_t s = Heard(ms);
+      const QImage shown = ShownMeasure();
+      // Only where the playhead was and is, and nothing when it stays.
+      if (s == last) {
+        EXPECT_EQ(log.events, 0);
+      } else {
+        EXPECT_EQ(log.events, 1);
+        EXPECT_EQ(log.painted, Strip(last) | Strip(s));
+      }
+      EXPECT_TRUE(SamePixels(shown, Before(s)));
+      last = s;
+    }
+    EXPECT_EQ(a->Image1()->Picture().cacheKey(), measure);  // the measure was painted once
+
+    // Stop wipes the playhead.
+    QTest::mouseClick(a->btStop(), Qt::LeftButton);
+    EXPECT_TRUE(SamePixels(ShownMeasure(), Before(std::nullopt)));
+  }
+}
+
+TEST_F(FrmMainPlayhead, AHiddenWindowPaintsNothingWhilePlaying) {
+  OpenIn(true, FallbackAccentColor);
+  QTest::mouseClick(a->btStart(), Qt::LeftButton);
+  a->Timer1Timer();
+  TPaintLog log;
+  a->Image1()->installEventFilter(&log);
+  const qint64 measure = a->Image1()->Picture().cacheKey();
+  frm->hide();
+  const std::uint32_t start = sound.now;
+  for (std::uint32_t ms = 0; ms < 500; ms += 31) {
+    sound.now = start + ms;
+    a->Timer1Timer();
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(log.events, 0);
+  EXPECT_EQ(a->Image1()->Picture().cacheKey(), measure);
+  // Shown again, it shows the playhead where the last tick put it.
+  frm->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
+  EXPECT_TRUE(SamePixels(ShownMeasure(), Before(Heard(sound.now - start))));
+}
+
+TEST_F(FrmMainPlayhead, ATickShowsAChangeThatRepaintedNothingOfItsOwn) {
+  OpenIn(true, FallbackAccentColor);
+  QTest::mouseClick(a->btStart(), Qt::LeftButton);
+  sound.now += 250;
+  a->Timer1Timer();
+  // A press selects the note under it; the view is repainted at the move or the release.
+  Press(NoteX(16), Middle());
+  ASSERT_EQ(a->NotesIndex(), 1);
+  EXPECT_EQ(ShownMeasure().pixel(NoteX(16), Middle() - 10) & 0xFFFFFF, Rgb(FallbackAccentColor));  // thin outline
+  // While playing, the next tick shows it, as it did when every tick drew the whole view.
+  a->Timer1Timer();
+  ASSERT_TRUE(a->Image1()->hasFocus());  // taken by the press: its mark is drawn over the edge
+  const int m = TImage::FocusMarkWidth;
+  const QRect inside = a->Image1()->rect().adjusted(m, m, -m, -m);
+  EXPECT_TRUE(SamePixels(ShownMeasure().copy(inside), Before(Heard(250)).copy(inside)));
+  EXPECT_EQ(ShownMeasure().pixel(NoteX(16), Middle() - 10) & 0xFFFFFF, Rgb(clBlack));  // thick outline
+  Release(NoteX(16), Middle());
 }
 
 TEST_F(FrmMainTheme, AboutButtonOpensTheDialog) {

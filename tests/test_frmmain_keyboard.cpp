@@ -296,7 +296,7 @@ TEST_F(FrmMainKeyboard, TheFocusedMeasureViewIsMarkedInEitherTheme) {
     const QImage marked = a->Image1()->grab().toImage();
     EXPECT_EQ(marked.pixel(edge) & 0xFFFFFF, Rgb(Accent));
     EXPECT_EQ(marked.pixel(edge + QPoint(TImage::FocusMarkWidth, 0)) & 0xFFFFFF, Rgb(a->BGColor()));
-    // The mark is drawn over the view, not into the picture that tests and the playhead use.
+    // The mark is drawn over the view, not into the picture of the measure.
     EXPECT_EQ(Pixel(edge.x(), edge.y()), Rgb(a->BGColor()));
   }
 }

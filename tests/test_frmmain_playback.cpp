@@ -114,7 +114,9 @@ TEST_F(FrmMainPlayback, StopEndsTheLoopAndWipesThePlayhead) {
   EXPECT_FALSE(a->Playing());
   EXPECT_EQ(sound.stops, 1);
   EXPECT_FALSE(sound.playing);
-  for (int s = 0; s < 64; ++s) EXPECT_EQ(Pixel(SixteenthX(Geometry().c, s), 0), Rgb(clWhite)) << s;
+  const QImage shown = ShownMeasure();
+  for (int s = 0; s < 64; ++s)
+    EXPECT_EQ(shown.pixel(SixteenthX(Geometry().c, s), TImage::FocusMarkWidth) & 0xFFFFFF, Rgb(clWhite)) << s;
   // A change while stopped plays nothing.
   QTest::mouseClick(a->BtNoteAdd(), Qt::LeftButton);
   TempoEdit()->setText("200");
@@ -226,9 +228,7 @@ TEST_F(FrmMainPlayback, TimerTicksDrawThePlayhead) {
   Start();
   After(250);
   QTest::qWait(a->TimerInterval() * 3);  // real ticks of Timer1
-  bool drawn = false;
-  for (int s = 0; s < 64; ++s) drawn |= Pixel(SixteenthX(Geometry().c, s), 0) == Rgb(clBlack);
-  EXPECT_TRUE(drawn);
+  EXPECT_NE(ShownPlayhead(), -1);
 }
 
 // ---- A start or restart that fails --------------------------------------------------------
@@ -246,8 +246,9 @@ class FrmMainPlaybackFailure : public FrmMainPlayback {
     Open(std::move(env));
   }
   bool NoPlayhead() {
+    const QImage shown = ShownMeasure();
     for (int s = 0; s < 16 * a->TSCount(); ++s)
-      if (Pixel(SixteenthX(Geometry().c, s), 0) != Rgb(clWhite)) return false;
+      if ((shown.pixel(SixteenthX(Geometry().c, s), TImage::FocusMarkWidth) & 0xFFFFFF) != Rgb(clWhite)) return false;
     return true;
   }
 

@@ -1,8 +1,21 @@
-// Pixels of the measure bitmap: where the line, ticks, notes and playhead fall, in which colour.
+// Pixels of the measure bitmap: where the line, ticks, notes and playhead fall, in which colour;
+// and the view on the screen: what it repaints when the playhead moves, and what it shows.
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
 #include "pattern/uMeasureGeometry.h"
+#include "qt_printers.h"
+#include "screen_pixels.h"
 #include "ui/uMeasureView.h"
+
+inline void PrintTo(const QRegion& region, std::ostream* os) {
+  for (const QRect& r : region) *os << "[" << r << "]";
+}
 
 namespace {
 
@@ -116,6 +129,183 @@ TEST(MeasureColors, DarkAndScaled) {
   EXPECT_EQ(img.pixel(2 * 380, 2 * 70) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(img.pixel(2 * 380 + 1, 2 * 70) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(img.pixel(2 * 380 + 2, 2 * 70) & 0xFFFFFF, 0u);
+}
+
+// ---- The view on the screen ------------------------------------------------------------------
+
+// The areas of the paint events a widget got.
+struct TPaintLog : QObject {
+  std::vector<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(e)->region());
+    return false;
+  }
+};
+
+class MeasureOnScreen : public testing::Test {
+ protected:
+  static constexpr int W = 458, H = 166;
+  void SetUp() override {
+    view.resize(W, H);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    // The window alone is active, so its one control has the focus: without it, the view
+    // shows no mark over the picture.
+    view.clearFocus();
+    view.ShowMeasure(4, notes, 1, Colors);
+    FlushRepaints();
+    view.installEventFilter(&log);
+  }
+  // The screen before: the measure, then the playhead painted into the same bitmap.
+  QImage Before(std::optional<std::int64_t> s, const TMeasureColors& colors = Colors) {
+    QImage img = PaintMeasure(W, H, 1.0, 4, notes, 1, colors);
+    if (s) PaintPlayhead(img, 4, *s, colors.fg);
+    return img;
+  }
+  static QRegion Strip(int x) { return QRegion(x - 1, 0, PlayheadWidth, H); }
+
+  const TNotes notes = DefaultNotes(4);
+  TImage view;
+  TPaintLog log;
+};
+
+TEST_F(MeasureOnScreen, APlayheadMoveRepaintsOnlyItsOldAndNewStrips) {
+  const qint64 measure = view.Picture().cacheKey();
+  view.ShowPlayhead(4, 8, Colors.fg);  // x = 114
+  FlushRepaints();
+  ASSERT_EQ(log.regions.size(), 1u);
+  EXPECT_EQ(log.regions[0], Strip(114));
+  view.ShowPlayhead(4, 40, Colors.fg);  // x = 76 + 190 = 266
+  FlushRepaints();
+  ASSERT_EQ(log.regions.size(), 2u);
+  EXPECT_EQ(log.regions[1], Strip(114) | Strip(266));
+  // The same sixteenth again, or the same measure: nothing to repaint.
+  view.ShowPlayhead(4, 40, Colors.fg);
+  view.ShowMeasure(4, notes, 1, Colors);
+  FlushRepaints();
+  EXPECT_EQ(log.regions.size(), 2u);
+  // In another colour it is repainted where it stands.
+  view.ShowPlayhead(4, 40, clWhite);
+  FlushRepaints();
+  ASSERT_EQ(log.regions.size(), 3u);
+  EXPECT_EQ(log.regions[2], Strip(266));
+  view.HidePlayhead();
+  FlushRepaints();
+  ASSERT_EQ(log.regions.size(), 4u);
+  EXPECT_EQ(log.regions[3], Strip(266));
+  // The measure itself was painted once, before all this.
+  EXPECT_EQ(view.Picture().cacheKey(), measure);
+}
+
+TEST_F(MeasureOnScreen, AChangedMeasureIsDrawnAnewAndWhole) {
+  view.ShowPlayhead(4, 8, Colors.fg);
+  FlushRepaints();
+  log.regions.clear();
+  const qint64 before = view.Picture().cacheKey();
+  view.ShowMeasure(4, notes, 2, Colors);  // another note selected
+  FlushRepaints();
+  EXPECT_NE(view.Picture().cacheKey(), before);
+  ASSERT_EQ(log.regions.size(), 1u);
+  EXPECT_EQ(log.regions[0], QRegion(0, 0, W, H));
+  // As a measure painted over it would, the new picture covers the playhead till the next tick.
+  EXPECT_TRUE(SamePixels(Shown(&view), PaintMeasure(W, H, 1.0, 4, notes, 2, Colors)));
+  for (const TMeasureColors& colors : {TMeasureColors{clWhite, clBlack, Colors.ac}, Colors}) {
+    const qint64 key = view.Picture().cacheKey();
+    view.ShowMeasure(4, notes, 2, colors);
+    EXPECT_NE(view.Picture().cacheKey(), key);
+  }
+  const qint64 key = view.Picture().cacheKey();
+  view.resize(W + 10, H);
+  view.ShowMeasure(4, notes, 2, Colors);
+  EXPECT_NE(view.Picture().cacheKey(), key);
+  EXPECT_EQ(view.Picture().size(), QSize(W + 10, H));
+}
+
+TEST_F(MeasureOnScreen, ShowsWhatTheBitmapShowedInEitherColours) {
+  const TMeasureColors dark{clWhite, clBlack, RGBColor(200, 10, 30)};
+  for (const TMeasureColors& colors : {Colors, dark}) {
+    SCOPED_TRACE(colors.fg == clBlack ? "light" : "dark");
+    view.ShowMeasure(4, notes, 1, colors);
+    EXPECT_TRUE(SamePixels(Shown(&view), Before(std::nullopt, colors)));
+    // Moves by a column, by many, back, over the notes, to the end: each time only strips
+    // are repainted, and the screen is the bitmap as it was painted before.
+    for (const std::int64_t s : {0, 1, 2, 17, 16, 63, 0, 31}) {
+      SCOPED_TRACE(s);
+      view.ShowPlayhead(4, s, colors.fg);
+      ASSERT_TRUE(SamePixels(Shown(&view), Before(s, colors)));
+    }
+    view.HidePlayhead();
+    EXPECT_TRUE(SamePixels(Shown(&view), Before(std::nullopt, colors)));
+  }
+}
+
+TEST_F(MeasureOnScreen, TheFocusMarkStaysOverTheRepaintedStrips) {
+  view.SetFocusColor(Colors.ac);
+  view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  view.setFocus();
+  ASSERT_TRUE(view.hasFocus());
+  const int m = TImage::FocusMarkWidth;
+  const QRect inside = QRect(0, 0, W, H).adjusted(m, m, -m, -m);
+  for (const std::int64_t s : {8, 40, 9}) {
+    view.ShowPlayhead(4, s, Colors.fg);
+    const QImage shown = Shown(&view);
+    EXPECT_TRUE(SamePixels(shown.copy(inside), Before(s).copy(inside))) << s;
+    const int x = SixteenthX(76, s);
+    for (const int y : {0, m - 1, H - m, H - 1})
+      EXPECT_EQ(shown.pixel(x, y) & 0xFFFFFF, Rgb(Colors.ac) & 0xFFFFFF) << y;
+    EXPECT_EQ(shown.pixel(x, m) & 0xFFFFFF, Rgb(Colors.fg) & 0xFFFFFF);
+  }
+}
+
+TEST_F(MeasureOnScreen, AHiddenWindowPaintsNothing) {
+  view.ShowPlayhead(4, 8, Colors.fg);
+  FlushRepaints();
+  log.regions.clear();
+  view.hide();
+  for (const std::int64_t s : {9, 10, 11, 12}) {
+    view.ShowPlayhead(4, s, Colors.fg);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(log.regions.empty());
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  EXPECT_TRUE(ShownSoon(&view, Before(12)));
+}
+
+// On a desktop (run by with_window_manager.sh); Qt's offscreen screen keeps minimised
+// windows shown.
+TEST_F(MeasureOnScreen, AMinimisedWindowPaintsNothingAndShowsTheLastPlayheadWhenRestored) {
+  if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "no minimised windows offscreen";
+  view.ShowPlayhead(4, 8, Colors.fg);
+  FlushRepaints();
+  log.regions.clear();
+  view.showMinimized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view.windowHandle()->isExposed(); }, 5000));
+  for (const std::int64_t s : {20, 30, 40}) {
+    view.ShowPlayhead(4, s, Colors.fg);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(log.regions.empty());
+  view.showNormal();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  EXPECT_TRUE(ShownSoon(&view, Before(40)));  // and not a trace of the one at 8
+}
+
+TEST_F(MeasureOnScreen, APictureForAnotherScaleIsAskedForAnew) {
+  QSignalSpy asked(&view, &TImage::Resized);
+  view.Draw([&](QImage& bitmap) { PaintMeasure(bitmap, W, H, 2.0, 4, notes, 1, Colors); });
+  FlushRepaints();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return asked.count() == 1; }, 5000));
+  // Once for each scale: a slot that cannot do better does not set off a loop.
+  view.update();
+  FlushRepaints();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked.count(), 1);
+  view.ShowMeasure(4, notes, 1, Colors);
+  FlushRepaints();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked.count(), 1);
 }
 
 }  // namespace

@@ -398,12 +398,12 @@ void TFrmMain::cbTimeSChange() {
 // ---- Measure view -------------------------------------------------------------------------
 
 void TFrmMain::DrawMeasure() {
-  Image1->Draw([&](QImage& bitmap) {
-    PaintMeasure(bitmap, Image1->width(), Image1->height(), devicePixelRatioF(), TSCount, Notes, NotesIndex,
-                 {FGColor, BGColor, AcColor});
-  });
+  // Painted only when it changed: the ticks call this too, and so show while playing also
+  // a change that repaints nothing of its own (a press selects a note).
   // Every change of the pattern or the selection repaints; a screen reader hears it too.
-  UpdateMeasureDescription();
+  if (Image1->ShowMeasure(TSCount, Notes, NotesIndex, {FGColor, BGColor, AcColor})) UpdateMeasureDescription();
+  // The playhead shows while the measure plays: Stop, or a start that failed, wipes it.
+  if (!Timer1->isActive()) Image1->HidePlayhead();
 }
 
 int TFrmMain::NoteAt(int X, int Y) const { return ::NoteAt(Notes, Image1->width(), Image1->height(), TSCount, X, Y); }
@@ -594,7 +594,7 @@ void TFrmMain::Timer1Timer() {
   // The next tick when the sixteenth heard changes, as the sound's clock says.
   Timer1->setInterval(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
   const std::int64_t s = Transport.HeardSixteenth(TPCount, TSCount);
-  Image1->Draw([&](QImage& bitmap) { PaintPlayhead(bitmap, TSCount, s, FGColor); });
+  Image1->ShowPlayhead(TSCount, s, FGColor);
 }
 
 // ---- Appearance ---------------------------------------------------------------------------

@@ -2,7 +2,9 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <cmath>
 
 #include "pattern/uMeasureGeometry.h"
@@ -15,6 +17,13 @@ namespace {
 // the geometry names, whatever the painter's antialiasing.
 void VerticalLine(QPainter& p, int x, int top, int bottom, int width, const QColor& color) {
   p.fillRect(QRect(x - (width - 1) / 2, top, width, bottom - top + 1), color);
+}
+
+// The playhead's pixels in a view `height` high: the bitmap's and the screen's alike.
+QRect PlayheadStrip(int x, int height) { return QRect(x - (PlayheadWidth - 1) / 2, 0, PlayheadWidth, height); }
+
+int PlayheadX(QSize size, int tsCount, std::int64_t s) {
+  return SixteenthX(MeasureGeometry(size.width(), size.height(), tsCount).c, s);
 }
 
 }  // namespace
@@ -31,7 +40,7 @@ void PaintMeasure(QImage& bitmap, int width, int height, qreal dpr, int tsCount,
   width = std::max(width, 1);
   height = std::max(height, 1);
   const QSize pixels(std::lround(width * dpr), std::lround(height * dpr));
-  // The playhead repaints the view many times a second: keep the bitmap's memory.
+  // Resizes and drags repaint the view many times a second: keep the bitmap's memory.
   if (bitmap.size() != pixels || bitmap.format() != QImage::Format_RGB32)
     bitmap = QImage(pixels, QImage::Format_RGB32);
   bitmap.setDevicePixelRatio(dpr);
@@ -45,7 +54,7 @@ void PaintMeasure(QImage& bitmap, int width, int height, qreal dpr, int tsCount,
 
   // Circles are smoothed; their centre sits on the middle of the tick's pixel column. The
   // outline is a disc in the line colour under a smaller one in the fill: the same picture
-  // as a stroked circle, for a fraction of the work on every tick of the playhead.
+  // as a stroked circle, for a fraction of the work on every repaint while dragging.
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
   for (int i = 0; i < static_cast<int>(notes.size()); ++i) {
@@ -61,9 +70,8 @@ void PaintMeasure(QImage& bitmap, int width, int height, qreal dpr, int tsCount,
 
 void PaintPlayhead(QImage& bitmap, int tsCount, std::int64_t s, TColor color) {
   const QSize size = bitmap.deviceIndependentSize().toSize();
-  const TMeasureGeometry g = MeasureGeometry(size.width(), size.height(), tsCount);
   QPainter p(&bitmap);
-  VerticalLine(p, SixteenthX(g.c, s), 0, size.height(), PlayheadWidth, ToQColor(color));
+  p.fillRect(PlayheadStrip(PlayheadX(size, tsCount, s), size.height()), ToQColor(color));
 }
 
 TImage::TImage(QWidget* parent) : QWidget(parent) {
@@ -78,13 +86,55 @@ void TImage::SetFocusColor(TColor color) {
 
 void TImage::Draw(const std::function<void(QImage&)>& paint) {
   paint(FPicture);
+  FMeasure.reset();
+  FPlayhead.reset();
   QWidget::update();
 }
 
-void TImage::paintEvent(QPaintEvent*) {
+bool TImage::ShowMeasure(int tsCount, const TNotes& notes, int notesIndex, const TMeasureColors& colors) {
+  const QSize now = size();
+  const qreal dpr = devicePixelRatioF();
+  if (FMeasure && FMeasure->size == now && FMeasure->dpr == dpr && FMeasure->tsCount == tsCount &&
+      FMeasure->notesIndex == notesIndex && FMeasure->colors == colors && FMeasure->notes == notes)
+    return false;
+  Draw([&](QImage& bitmap) {
+    PaintMeasure(bitmap, now.width(), now.height(), dpr, tsCount, notes, notesIndex, colors);
+  });
+  FMeasure = TMeasure{now, dpr, tsCount, notes, notesIndex, colors};
+  return true;
+}
+
+void TImage::ShowPlayhead(int tsCount, std::int64_t s, TColor color) {
+  SetPlayhead(TPlayhead{PlayheadX(size(), tsCount, s), color});
+}
+
+void TImage::HidePlayhead() { SetPlayhead(std::nullopt); }
+
+void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
+  if (playhead == FPlayhead) return;
+  // A hidden or minimised window ignores these, or keeps them until it is shown again; the
+  // picture underneath is drawn already, so a tick does no painting of its own.
+  if (FPlayhead) QWidget::update(PlayheadStrip(FPlayhead->x, height()));
+  if (playhead) QWidget::update(PlayheadStrip(playhead->x, height()));
+  FPlayhead = playhead;
+}
+
+void TImage::paintEvent(QPaintEvent* event) {
+  // Qt clips the painter to the area asked for, so a tick copies only the playhead's strips.
   QPainter p(this);
-  if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(rect(), palette().window());
+  if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(event->rect(), palette().window());
   p.drawImage(QPoint(0, 0), FPicture);
+  if (FPlayhead) {
+    const QRect strip = PlayheadStrip(FPlayhead->x, height());
+    if (event->rect().intersects(strip)) p.fillRect(strip, ToQColor(FPlayhead->color));
+  }
+  // A picture drawn for another scale is sharp no more: the window moved to another screen,
+  // or the screen's scale changed. Ask for it anew after this paint, once for each scale.
+  const qreal dpr = devicePixelRatioF();
+  if (!FPicture.isNull() && FPicture.devicePixelRatio() != dpr && FRedrawAskedFor != dpr) {
+    FRedrawAskedFor = dpr;
+    QTimer::singleShot(0, this, &TImage::Resized);
+  }
   if (hasFocus()) {
     const int half = FocusMarkWidth / 2;
     p.setPen(QPen(ToQColor(FFocusColor), FocusMarkWidth));
