@@ -74,13 +74,14 @@ TEST_F(DeviceLoss, TheTimerOpensTheDeviceAgainAndTheLoopGoesOnInPhase) {
   EXPECT_LE(std::abs(clockMs - playedMs), 1024 / 44.1 + 1);
   QTest::mouseClick(a->btStop(), Qt::LeftButton);
   EXPECT_TRUE(VisibleBoxes().empty()) << "the device was there again, yet the user was warned";
+  const std::uint32_t timeStart = a->TimeStart();  // the window goes with Finish
   Finish();  // closes the device, and with it the second recording
 
   const TRecordingOutput::THandOver& hand = output->handOvers[0];
   EXPECT_EQ(output->clockRanBack, 0);
   EXPECT_GT(output->readings, 20);
   // The window's clock reading and the loop's first sample meet, so the playhead is the sound.
-  EXPECT_EQ(hand.at, static_cast<std::uint64_t>(std::ceil(a->TimeStart() * 44.1)));
+  EXPECT_EQ(hand.at, static_cast<std::uint64_t>(std::ceil(timeStart * 44.1)));
 
   // The first recording: the loop from its first sample until the device was lost, well
   // before the timer opened it again.
