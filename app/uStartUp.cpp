@@ -1,7 +1,6 @@
 #include "app/uStartUp.h"
 
 #include <QApplication>
-
 #include <QIcon>
 
 #include "platform/uTheme.h"

@@ -9,8 +9,9 @@
 void SetApplicationIdentity();
 inline constexpr const char* DesktopFileName = "example.taktola.Taktola";
 
-// SetApplicationIdentity and the window icon; reads the desktop's theme once, then sets the look of every window: ApplyApplicationLook
-// with the accent colour just read.
+// SetApplicationIdentity, the window icon and the accessible roles; then reads the desktop's
+// theme once and sets the look of every window: ApplyApplicationLook with the accent colour
+// just read.
 void StartUp();
 
 // The toolkit's base style, the 9-point UI font for every control, and the light style with

@@ -2,8 +2,21 @@
 
 #include <cmath>
 
+namespace {
+
+// Milliseconds into the measure of what is heard at clock reading `now`, and the length of
+// a sixteenth.
+double HeardMs(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset, double latencyMs) {
+  const std::uint32_t played = now - timeStart;
+  return played + wavOffset / 44.1 - latencyMs;
+}
+
+double SixteenthMs(std::int32_t tpCount) { return 60000.0 / (tpCount * 16); }
+
+}  // namespace
+
 std::uint32_t TimerInterval(std::int32_t tpCount) {
-  return static_cast<std::uint32_t>(60000.0 / (tpCount * 16));
+  return static_cast<std::uint32_t>(SixteenthMs(tpCount));
 }
 
 std::int64_t ElapsedSamples(std::uint32_t now, std::uint32_t start) {
@@ -23,9 +36,8 @@ std::uint32_t RestartOffset(std::uint32_t wavOffset, std::int64_t elapsed, std::
 
 std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
                                std::int32_t tpCount, std::int32_t tsCount, double latencyMs) {
-  const std::uint32_t played = now - timeStart;
-  const double position = played + wavOffset / 44.1 - latencyMs;
-  const double sixteenthTime = 60000.0 / (tpCount * 16);
+  const double position = HeardMs(now, timeStart, wavOffset, latencyMs);
+  const double sixteenthTime = SixteenthMs(tpCount);
   const std::int64_t sixteenths = tsCount * 16;
   // Floor, not truncation: just after a restart near the start of the measure, what is heard
   // is still the end of the measure before.
@@ -35,10 +47,8 @@ std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::
 
 std::uint32_t MsToNextSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
                                 std::int32_t tpCount, double latencyMs) {
-  // The position as PlayheadSixteenth takes it.
-  const std::uint32_t played = now - timeStart;
-  const double position = played + wavOffset / 44.1 - latencyMs;
-  const double sixteenthTime = 60000.0 / (tpCount * 16);
+  const double position = HeardMs(now, timeStart, wavOffset, latencyMs);
+  const double sixteenthTime = SixteenthMs(tpCount);
   const double next = (std::floor(position / sixteenthTime) + 1.0) * sixteenthTime;
   const double wait = std::ceil(next - position);
   return wait < 1.0 ? 1u : static_cast<std::uint32_t>(wait);

@@ -53,9 +53,7 @@ bool TSdlLoopPlayer::Open() {
   SwitchIfDue(at);
   FRetired.reset();
   FPlayed = at;
-  FPosition = FLoop && !FLoop->empty() && at >= FLoopStart
-                  ? static_cast<std::size_t>((at - FLoopStart) % FLoop->size())
-                  : 0;
+  FPosition = PositionAt(at);
   FDevice = device;
   FBufferSamples = have.samples;
   FOpenedAt = at;
@@ -92,13 +90,11 @@ bool TSdlLoopPlayer::TryOpen() {
   return opened;
 }
 
-bool TSdlLoopPlayer::EnsureDevice() {
+bool TSdlLoopPlayer::HasDevice() {
   if (Lost()) Close();
   if (FDevice == 0) TryOpen();
   return FDevice != 0;
 }
-
-bool TSdlLoopPlayer::HasDevice() { return EnsureDevice(); }
 
 void TSdlLoopPlayer::SwitchIfDue(std::uint64_t at) {
   if (!FNext || FSwitchAt > at) return;
@@ -145,7 +141,7 @@ void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) noexcept {
       FLoopStart = FSwitchAt;
       FSwitchedAt = at;
       // Late, the loop comes in where its stamp puts it now.
-      FPosition = FLoop->empty() ? 0 : static_cast<std::size_t>((at - FSwitchAt) % FLoop->size());
+      FPosition = PositionAt(at);
     }
     assert(!FLoop || FLoop->empty() || FPosition < FLoop->size());
     std::uint64_t run = count - done;
@@ -169,12 +165,9 @@ std::uint64_t TSdlLoopPlayer::FreeSamples() const {
   return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
 }
 
-std::uint64_t TSdlLoopPlayer::ClockSample() {
-  if (FDevice == 0) return FreeSamples();
-  Lock();
-  const std::uint64_t played = FPlayed;
-  Unlock();
-  return played;
+std::size_t TSdlLoopPlayer::PositionAt(std::uint64_t at) const noexcept {
+  if (!FLoop || FLoop->empty() || at < FLoopStart) return 0;
+  return static_cast<std::size_t>((at - FLoopStart) % FLoop->size());
 }
 
 std::uint64_t TSdlLoopPlayer::WidenMs(std::uint32_t ms) const {
@@ -187,8 +180,8 @@ std::uint64_t TSdlLoopPlayer::WidenMs(std::uint32_t ms) const {
 std::uint32_t TSdlLoopPlayer::NextStartMs() {
   // Starting is the user's doing: a device is opened (paused, so the clock waits for the
   // loop) before the start is read.
-  if (!FPlaying) EnsureDevice();
-  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(ClockSample()) / 44.1) + 1;
+  if (!FPlaying) HasDevice();
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(SamplesPlayed()) / 44.1) + 1;
   FLastMs = std::max(FLastMs, ms);
   return static_cast<std::uint32_t>(ms);
 }
@@ -201,7 +194,7 @@ bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t star
   const std::uint64_t switchAt = SampleOfMs(WidenMs(startMs));
   // Changing what plays is the user's doing: always try for a device (for a start,
   // NextStartMs has just tried).
-  if (FPlaying) EnsureDevice();
+  if (FPlaying) HasDevice();
   std::unique_ptr<TLoop> retired, replaced;
   // Only pointers are swapped under the lock; what comes out is freed after it.
   Lock();
@@ -230,7 +223,13 @@ bool TSdlLoopPlayer::StopWav() {
   return true;
 }
 
-std::uint64_t TSdlLoopPlayer::SamplesPlayed() { return ClockSample(); }
+std::uint64_t TSdlLoopPlayer::SamplesPlayed() {
+  if (FDevice == 0) return FreeSamples();
+  Lock();
+  const std::uint64_t played = FPlayed;
+  Unlock();
+  return played;
+}
 
 std::uint64_t TSdlLoopPlayer::LastSwitchSample() {
   Lock();

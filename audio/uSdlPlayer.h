@@ -46,7 +46,7 @@ class TSdlLoopPlayer final : public TSoundOutput {
   std::uint32_t TimeGetTime() override;
   double OutputLatencyMs() override;
 
-  // Whether a device is open; tries to open one when none is.
+  // Whether a device is open; a lost one is closed first, and one opened when none is.
   bool HasDevice();
   // The sample clock: samples put out, or that would have been while no device played.
   std::uint64_t SamplesPlayed();
@@ -69,8 +69,6 @@ class TSdlLoopPlayer final : public TSoundOutput {
   void Close(bool keepDriver = false);
   bool Lost();
   bool TryOpen();
-  // A lost device closed, and one opened when none is; whether one is open.
-  bool EnsureDevice();
   // While no callback runs: the switch to the next loop that it would have made by sample
   // `at`.
   void SwitchIfDue(std::uint64_t at);
@@ -78,9 +76,9 @@ class TSdlLoopPlayer final : public TSoundOutput {
   void Unlock();
   static void SDLCALL Callback(void* self, Uint8* stream, int len) noexcept;
   void Fill(std::int16_t* out, std::uint64_t count) noexcept;
+  // Where in FLoop sample `at` of the timeline falls.
+  std::size_t PositionAt(std::uint64_t at) const noexcept;
   std::uint64_t FreeSamples() const;
-  // The clock's sample now: the callback's count, or the free-running clock without a device.
-  std::uint64_t ClockSample();
   // The 64-bit millisecond of a 32-bit stamp, which lies near the clock.
   std::uint64_t WidenMs(std::uint32_t ms) const;
 

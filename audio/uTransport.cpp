@@ -1,8 +1,5 @@
 #include "audio/uTransport.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "audio/uBeatClock.h"
 
 bool TTransport::Start(const TBuild& build) { return HandOver(build, false); }

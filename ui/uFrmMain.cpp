@@ -366,11 +366,12 @@ void TFrmMain::ApplyCaptions() {
     else
       static_cast<QPushButton*>(caption.control)->setText(text);
   }
-  // Captions are wider in some fonts than in the one the layout was drawn with.
-  for (const auto& group : LabelGroups()) KeepLabelsBeside(group);
-  // A list is named by its label, for a screen reader as for the eye.
-  for (const auto& group : LabelGroups())
+  // Captions are wider in some fonts than in the one the layout was drawn with; and a list
+  // is named by its label, for a screen reader as for the eye.
+  for (const auto& group : LabelGroups()) {
+    KeepLabelsBeside(group);
     for (const auto& [label, control] : group) control->setAccessibleName(label->text());
+  }
   ApplyHints(japanese);
 }
 
@@ -399,8 +400,8 @@ void TFrmMain::cbTimeSChange() {
 
 void TFrmMain::DrawMeasure() {
   // Painted only when it changed: the ticks call this too, and so show while playing also
-  // a change that repaints nothing of its own (a press selects a note).
-  // Every change of the pattern or the selection repaints; a screen reader hears it too.
+  // a change that repaints nothing of its own (a press selects a note). What is repainted
+  // a screen reader hears too.
   if (Image1->ShowMeasure(TSCount, Notes, NotesIndex, {FGColor, BGColor, AcColor})) UpdateMeasureDescription();
   // The playhead shows while the measure plays: Stop, or a start that failed, wipes it.
   if (!Timer1->isActive()) Image1->HidePlayhead();
@@ -536,7 +537,8 @@ constexpr const char* NoDeviceTextJa = "サウンドデバイスを開けませ�
 void TFrmMain::btStartClick() {
   StopIfFails([&] {
     const bool sounds = Transport.Start([&] { return BuildMeasure(); });
-    Timer1->start(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+    ScheduleTick();
+    Timer1->start();
     ReportSound(sounds);
   });
 }
@@ -558,9 +560,16 @@ void TFrmMain::RestartIfPlaying() {
   Timer1->stop();
   StopIfFails([&] {
     const bool sounds = Transport.Restart([&] { return BuildMeasure(); });
-    Timer1->start(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+    ScheduleTick();
+    Timer1->start();
     ReportSound(sounds);
   });
+}
+
+void TFrmMain::ScheduleTick() {
+  // The next tick when the sixteenth heard changes, as the sound's clock says; a running
+  // timer starts its interval anew.
+  Timer1->setInterval(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
 }
 
 void TFrmMain::StopIfFails(const std::function<void()>& steps) {
@@ -591,8 +600,7 @@ void TFrmMain::ReportSound(bool sounds) {
 void TFrmMain::Timer1Timer() {
   ReportSound(Env.Sound->CheckDevice());
   DrawMeasure();
-  // The next tick when the sixteenth heard changes, as the sound's clock says.
-  Timer1->setInterval(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+  ScheduleTick();
   const std::int64_t s = Transport.HeardSixteenth(TPCount, TSCount);
   Image1->ShowPlayhead(TSCount, s, FGColor);
 }

@@ -132,6 +132,8 @@ class TFrmMain : public QWidget {
   void nbTempoChange();
   void Timer1Timer();
   void RestartIfPlaying();
+  // Times the next tick of Timer1 for the moment the sixteenth heard changes.
+  void ScheduleTick();
   // Runs the steps of a start or restart; when one fails, playback stops cleanly and the
   // error goes on to the general error report.
   void StopIfFails(const std::function<void()>& steps);
@@ -151,7 +153,6 @@ class TFrmMain : public QWidget {
   // Keyboard, tooltips and accessibility (uFrmMainKeyboard.cpp).
   // The keys of the whole window; true when the key was one of them.
   bool WindowKey(const QKeyEvent& key);
-  void StepTempo(int step);
   // Left/Right, Shift+Left/Right, Delete and Insert in the measure view.
   void Image1KeyDown(int key, Qt::KeyboardModifiers modifiers);
   // What ends a press in the measure view, and a keyboard step there alike: repaint,

@@ -57,15 +57,11 @@ bool TFrmMain::WindowKey(const QKeyEvent& e) {
     return true;
   }
   if (const int step = TempoKeyStep(key, e.modifiers())) {
-    StepTempo(step);
+    // As the field's arrows do: the value is limited and the change handler restarts.
+    seTempo->stepBy(step);
     return true;
   }
   return false;
-}
-
-void TFrmMain::StepTempo(int step) {
-  // As the field's arrows do: the value is limited and the change handler restarts.
-  seTempo->stepBy(step);
 }
 
 void TFrmMain::Image1KeyDown(int key, Qt::KeyboardModifiers modifiers) {

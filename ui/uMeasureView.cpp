@@ -145,20 +145,14 @@ void TImage::paintEvent(QPaintEvent* event) {
 
 void TImage::keyPressEvent(QKeyEvent* e) {
   const Qt::KeyboardModifiers modifiers = e->modifiers() & ~Qt::KeypadModifier;
-  const bool plain = modifiers == Qt::NoModifier;
-  switch (e->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-      if (!plain && modifiers != Qt::ShiftModifier) break;
-      emit KeyDown(e->key(), modifiers);
-      return;
-    case Qt::Key_Delete:
-    case Qt::Key_Insert:
-      if (!plain) break;
-      emit KeyDown(e->key(), modifiers);
-      return;
-    default:
-      break;
+  const int key = e->key();
+  const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right;
+  const bool edit = key == Qt::Key_Delete || key == Qt::Key_Insert;
+  // Arrows alone or with Shift, Delete and Insert alone; anything else goes on to the window.
+  if ((arrow && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) ||
+      (edit && modifiers == Qt::NoModifier)) {
+    emit KeyDown(key, modifiers);
+    return;
   }
   QWidget::keyPressEvent(e);
 }
