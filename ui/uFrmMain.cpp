@@ -207,8 +207,8 @@ template <typename Sender, typename Signal, typename... Args>
 void TFrmMain::Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...)) {
   connect(sender, signal, this, [this, handler](Args... args) {
     Guarded([&] { (this->*handler)(args...); });
-    // What plays, and its name and tempo, change only in handlers.
-    PublishMediaState();
+    // What plays, and its name and tempo, change only in handlers: also in one that failed.
+    Guarded([&] { PublishMediaState(); });
   });
 }
 
