@@ -1,6 +1,9 @@
 #include "audio/uBeatClock.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "pattern/uPattern.h"
 
 namespace {
 
@@ -52,4 +55,30 @@ std::uint32_t MsToNextSixteenth(std::uint32_t now, std::uint32_t timeStart, std:
   const double next = (std::floor(position / sixteenthTime) + 1.0) * sixteenthTime;
   const double wait = std::ceil(next - position);
   return wait < 1.0 ? 1u : static_cast<std::uint32_t>(wait);
+}
+
+std::int32_t TempoFromTapIntervals(std::vector<std::uint32_t> intervals) {
+  if (intervals.empty()) return MinTempo;
+  const std::size_t middle = intervals.size() / 2;
+  std::nth_element(intervals.begin(), intervals.begin() + middle, intervals.end());
+  double median = intervals[middle];
+  if (intervals.size() % 2 == 0) {
+    // The other middle value is the largest of the lower half.
+    median = (median + *std::max_element(intervals.begin(), intervals.begin() + middle)) / 2.0;
+  }
+  // Taps within the same millisecond are as fast as taps can be.
+  if (median <= 0.0) return MaxTempo;
+  const double bpm = std::round(60000.0 / median);
+  return static_cast<std::int32_t>(std::clamp(bpm, double{MinTempo}, double{MaxTempo}));
+}
+
+std::optional<std::int32_t> TTapTempo::Tap(std::uint32_t now) {
+  if (!FTaps.empty() && now - FTaps.back() > TapSeriesGapMs) FTaps.clear();
+  if (FTaps.size() == TapsKept) FTaps.erase(FTaps.begin());
+  FTaps.push_back(now);
+  if (FTaps.size() < TapsForTempo) return std::nullopt;
+  std::vector<std::uint32_t> intervals;
+  intervals.reserve(FTaps.size() - 1);
+  for (std::size_t i = 1; i < FTaps.size(); ++i) intervals.push_back(FTaps[i] - FTaps[i - 1]);
+  return TempoFromTapIntervals(std::move(intervals));
 }

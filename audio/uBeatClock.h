@@ -3,7 +3,10 @@
 // differences are taken unsigned, so a wrap between two readings is harmless.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 // The playback timer's interval: trunc(60000 / (tpCount * 16)) ms, about one sixteenth.
 std::uint32_t TimerInterval(std::int32_t tpCount);
@@ -28,3 +31,28 @@ std::int64_t PlayheadSixteenth(std::uint32_t now, std::uint32_t timeStart, std::
 // that a timer set to it fires once the change is heard; at least 1.
 std::uint32_t MsToNextSixteenth(std::uint32_t now, std::uint32_t timeStart, std::uint32_t wavOffset,
                                 std::int32_t tpCount, double latencyMs = 0.0);
+
+// Tap tempo: a user taps a key or a label in time with what they hear or see (a runner's
+// cadence) and the tempo follows the taps. A tap more than TapSeriesGapMs after the one
+// before it begins a new series: twice the beat at the slowest tempo, so that a slow series
+// holds, while a pause to listen forgets the old taps. Only the last TapsKept taps count, so
+// the tempo follows a cadence that changes while the user goes on tapping.
+inline constexpr std::uint32_t TapSeriesGapMs = 2000;
+inline constexpr std::size_t TapsForTempo = 4;
+inline constexpr std::size_t TapsKept = 8;
+
+// The tempo of taps the given milliseconds apart: 60000 / the median interval (the mean of
+// the middle two for an even count), rounded to a whole BPM and limited to MinTempo..MaxTempo.
+// The median, so that one early or late tap does not move it. Needs at least one interval.
+std::int32_t TempoFromTapIntervals(std::vector<std::uint32_t> intervals);
+
+// The taps of the current series, on the wrapping millisecond clock.
+class TTapTempo {
+ public:
+  // Records a tap at clock reading `now`; once the series holds TapsForTempo taps, each tap
+  // gives the tempo of the last TapsKept.
+  std::optional<std::int32_t> Tap(std::uint32_t now);
+
+ private:
+  std::vector<std::uint32_t> FTaps;
+};

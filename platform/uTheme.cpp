@@ -128,9 +128,11 @@ bool ReadLightTheme(TPortal& portal, const TGnomeColorScheme& gnome) {
   return true;
 }
 
-// The session bus, when there is one. Without an address and without the bus's usual socket,
-// asking for it would make libdbus try to start one through the X server, which costs
-// start-up time and finds nothing to read.
+}  // namespace
+
+// Without an address and without the bus's usual socket, asking for the session bus would
+// make libdbus try to start one through the X server, which costs start-up time and finds
+// nothing there.
 QDBusConnection SessionBus() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
@@ -138,8 +140,6 @@ QDBusConnection SessionBus() {
     return QDBusConnection(QStringLiteral("taktola-no-session-bus"));
   return QDBusConnection::sessionBus();
 }
-
-}  // namespace
 
 std::optional<std::string> GnomeColorScheme() {
   // GNOME's setting means nothing on other desktops, and asking costs a process start

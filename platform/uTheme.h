@@ -39,4 +39,8 @@ bool ReadLightTheme();
 using TGnomeColorScheme = std::function<std::optional<std::string>()>;
 std::optional<std::string> GnomeColorScheme();  // "prefer-dark", "default", ...
 void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome);
+
+// The session bus, when one can be reached without starting one; otherwise a connection
+// that is not connected, so that whoever asks it gets no answer at once.
+QDBusConnection SessionBus();
 #endif

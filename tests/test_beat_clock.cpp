@@ -1,4 +1,4 @@
-// The restart's phase arithmetic and the playhead's beat clock, on a millisecond clock.
+// The restart's phase arithmetic, the playhead's beat clock and tap tempo, on a millisecond clock.
 #include <gtest/gtest.h>
 
 #include "audio/uBeatClock.h"
@@ -96,5 +96,54 @@ TEST(MsToNextSixteenth, FiresWhenTheHeardSixteenthChanges) {
     const auto heard = [&](std::uint32_t t) { return PlayheadSixteenth(t, c.start, c.wavOffset, c.bpm, 8, c.latency); };
     EXPECT_NE(heard(c.now + wait), heard(c.now));
     EXPECT_EQ(heard(c.now + wait - 2), heard(c.now));
+  }
+}
+
+TEST(TempoFromTapIntervals, MedianRoundedAndLimited) {
+  const struct {
+    std::vector<std::uint32_t> intervals;
+    std::int32_t bpm;
+  } cases[] = {
+      {{500, 500, 500}, 120},
+      {{333, 334, 333}, 180},       // 180.2
+      {{341}, 176},                 // 175.95 rounds up
+      {{500, 900, 500}, 120},       // one late tap does not move it
+      {{600, 400, 700, 500}, 109},  // even count: the mean of 500 and 600
+      {{999, 1001}, 60},
+      {{1500, 1500, 1500}, 60},     // 40 BPM, limited
+      {{251}, 239},
+      {{100, 100, 100}, 240},       // 600 BPM, limited
+      {{0, 0, 0}, 240},             // within one millisecond
+      {{0xFFFFFFFFu}, 60},
+  };
+  for (const auto& c : cases) {
+    std::string shown;
+    for (std::uint32_t ms : c.intervals) shown += std::to_string(ms) + ' ';
+    EXPECT_EQ(TempoFromTapIntervals(c.intervals), c.bpm) << shown;
+  }
+}
+
+// Each tap at its clock reading, and what it gives: 0 for no tempo yet.
+TEST(TapTempo, SeriesOfTaps) {
+  const struct {
+    const char* name;
+    std::vector<std::uint32_t> taps;
+    std::vector<std::int32_t> bpm;
+  } cases[] = {
+      {"the fourth tap sets it", {0, 500, 1000, 1500}, {0, 0, 0, 120}},
+      {"a pause begins a new series", {0, 500, 1000, 3001, 3501, 4001, 4501}, {0, 0, 0, 0, 0, 0, 120}},
+      {"two seconds apart still one series", {0, 2000, 4000, 6000}, {0, 0, 0, 60}},
+      {"an early tap", {0, 400, 750, 1200, 1600}, {0, 0, 0, 150, 150}},
+      {"only the last eight taps count",
+       {0, 1000, 2000, 3000, 4000, 4500, 5000, 5500, 6000},
+       {0, 0, 0, 60, 60, 60, 60, 60, 120}},
+      {"across the clock's wrap", {0xFFFFFE0Cu, 0xFFFFFF9Cu, 300, 700}, {0, 0, 0, 150}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.taps.size(), c.bpm.size());
+    TTapTempo taps;
+    for (std::size_t i = 0; i < c.taps.size(); ++i)
+      EXPECT_EQ(taps.Tap(c.taps[i]).value_or(0), c.bpm[i]) << "tap " << i + 1 << " at " << c.taps[i];
   }
 }

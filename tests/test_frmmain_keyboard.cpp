@@ -151,6 +151,116 @@ TEST_F(FrmMainKeyboard, PlusAndMinusStepTheTempoFromAnywhere) {
   EXPECT_EQ(a->TPCount(), 60);
 }
 
+// ---- Tap tempo ----------------------------------------------------------------------------
+
+// Each series of taps at its own pace, with the focus elsewhere each time: three taps leave the
+// tempo alone, the fourth sets it. The series lie far apart on the sound's clock.
+TEST_F(FrmMainKeyboard, TappingTSetsTheTempoWhereverTheFocusIsButInTheTempoField) {
+  const struct {
+    QWidget* focus;
+    std::uint32_t intervalMs;
+    int tempo;
+  } cases[] = {
+      {a->cbTimeS(), 400, 150}, {a->Image1(), 450, 133}, {a->btStart(), 333, 180},
+      {a->cbNotesList(), 1100, 60}, {a->btAbout(), 240, 240},  // 55 and 250 BPM, limited
+  };
+  std::uint32_t at = 1000;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.intervalMs);
+    FocusOn(c.focus);
+    const int before = a->TPCount();
+    for (int tap = 1; tap <= 4; ++tap, at += c.intervalMs) {
+      sound.now = at;
+      Key(Qt::Key_T);
+      EXPECT_EQ(a->TPCount(), tap < 4 ? before : c.tempo) << "tap " << tap;
+    }
+    EXPECT_EQ(a->seTempo()->lineEdit()->text(), QString::number(c.tempo));
+    EXPECT_TRUE(c.focus->hasFocus());
+    at += 5000;
+  }
+
+  // In the tempo field T is a letter that the field refuses.
+  FocusOn(a->seTempo());
+  for (int tap = 0; tap < 4; ++tap, at += 500) {
+    sound.now = at;
+    Key(Qt::Key_T);
+  }
+  EXPECT_EQ(a->seTempo()->lineEdit()->text(), "240");
+  EXPECT_EQ(a->TPCount(), 240);
+
+  // A key held down taps once: its repeats add nothing to the series.
+  FocusOn(a->Image1());
+  at += 5000;
+  for (int tap = 0; tap < 3; ++tap, at += 500) {
+    sound.now = at;
+    Key(Qt::Key_T);
+  }
+  sound.now = at;
+  QTest::simulateEvent(frm->windowHandle(), true, Qt::Key_T, Qt::NoModifier, QStringLiteral("t"), true);
+  EXPECT_EQ(a->TPCount(), 240);
+  Key(Qt::Key_T);
+  EXPECT_EQ(a->TPCount(), 120);
+  // T with a modifier is no tap.
+  for (int tap = 0; tap < 4; ++tap, at += 300) {
+    sound.now = at;
+    Key(Qt::Key_T, Qt::ShiftModifier);
+  }
+  EXPECT_EQ(a->TPCount(), 120);
+}
+
+// The fourth tap's tempo takes the same path as a tempo typed: a playing measure restarts at
+// the phase it has reached.
+TEST_F(FrmMainKeyboard, TappingWhilePlayingRestartsInPhase) {
+  sound.now = 0;
+  Start();
+  for (const std::uint32_t at : {1000u, 1400u, 1800u, 2200u}) {
+    sound.now = at;
+    Key(Qt::Key_T);
+  }
+  EXPECT_EQ(a->TPCount(), 150);
+  ASSERT_EQ(sound.loops.size(), 2u);
+  EXPECT_EQ(sound.starts.back(), 2200u);
+  // At 2200 ms the 2-second measure at 120 BPM is a tenth through; a tenth of the 1.6-second
+  // measure at 150 BPM is sample 7056.
+  EXPECT_EQ(a->WavLength(), 70560u);
+  EXPECT_EQ(a->WavOffset(), 7056u);
+  EXPECT_EQ(sound.loops.back(), Expected(7056));
+  EXPECT_EQ(DrawnPlayhead(), 6);  // 0.4 of the first beat, before and after
+  EXPECT_TRUE(a->Playing());
+}
+
+// Clicks on the tempo's label tap too; a quick second click, which reaches the label as a
+// double click, is a tap like any other.
+TEST_F(FrmMainKeyboard, ClickingTheTempoLabelTapsTheTempo) {
+  FocusOn(a->cbTimeS());
+  const QPoint label = a->LabelBPM()->mapTo(frm.get(), a->LabelBPM()->rect().center());
+  const auto click = [&](std::uint32_t at) {
+    sound.now = at;
+    QTest::mouseClick(frm->windowHandle(), Qt::LeftButton, {}, label);
+  };
+  click(1000), click(1375), click(1750);
+  EXPECT_EQ(a->TPCount(), 120);
+  click(2125);
+  EXPECT_EQ(a->TPCount(), 160);
+  EXPECT_TRUE(a->cbTimeS()->hasFocus());
+
+  // After a pause, a new series: two clicks and a double click.
+  click(5000), click(5500);
+  sound.now = 6000;
+  QTest::mouseDClick(frm->windowHandle(), Qt::LeftButton, {}, label);
+  EXPECT_EQ(a->TPCount(), 120);  // intervals 500, 500 and 0: the median is 500
+
+  // A press on the label that is let go beside it is no click, and no tap.
+  const QPoint beside = a->LabelBPM()->mapTo(frm.get(), QPoint(a->LabelBPM()->width() / 2, a->LabelBPM()->height() + 4));
+  ASSERT_NE(frm->childAt(beside), a->LabelBPM());
+  for (std::uint32_t at = 9000; at < 11000; at += 300) {
+    sound.now = at;
+    QTest::mousePress(frm->windowHandle(), Qt::LeftButton, {}, label);
+    QTest::mouseRelease(frm->windowHandle(), Qt::LeftButton, {}, beside);
+  }
+  EXPECT_EQ(a->TPCount(), 120);
+}
+
 TEST_F(FrmMainKeyboard, CommandKeys) {
   {
     TModalDriver driver;
@@ -335,7 +445,8 @@ TEST_F(FrmMainKeyboard, EveryControlIsNamedAndTheButtonsNameTheirKeysInTheUiLang
 
     const std::pair<QWidget*, const char*> keys[] = {{a->btItemAdd(), "(Ctrl+S)"}, {a->btAbout(), "(F1)"},
                                                      {a->btStart(), "(Space)"},    {a->btStop(), "(Space)"},
-                                                     {a->BtNoteAdd(), "Insert"},   {a->btNoteDelete(), "Delete"}};
+                                                     {a->BtNoteAdd(), "Insert"},   {a->btNoteDelete(), "Delete"},
+                                                     {a->seTempo(), "T"},          {a->LabelBPM(), "T"}};
     for (const auto& [control, key] : keys) {
       const QString tip = control->toolTip();
       EXPECT_TRUE(tip.contains(key)) << tip.toStdString();

@@ -10,29 +10,22 @@
 #include <QProcess>
 #include <QThread>
 
+#include "platform/uMpris.h"
 #include "platform/uTheme.h"
+#include "private_bus.h"
 
 namespace {
 
 // A private session bus, and on it (when asked) a fake portal that answers as told.
 class PrivateBus : public testing::Test {
  protected:
-  void SetUp() override {
-    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address=1")});
-    ASSERT_TRUE(daemon.waitForStarted(5000)) << "dbus-daemon did not start";
-    ASSERT_TRUE(daemon.waitForReadyRead(5000));
-    address = QString::fromUtf8(daemon.readLine()).trimmed();
-    ASSERT_FALSE(address.isEmpty());
-  }
+  void SetUp() override { ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start"; }
   void TearDown() override {
     if (portal.state() != QProcess::NotRunning) {
       portal.kill();
       portal.waitForFinished();
     }
     QDBusConnection::disconnectFromBus(connectionName);
-    daemon.kill();
-    daemon.waitForFinished();
   }
 
   void StartPortal(const QStringList& args) {
@@ -57,8 +50,9 @@ class PrivateBus : public testing::Test {
     ThemeStartup(Bus(), [gnome] { return gnome; });
   }
 
-  QProcess daemon, portal;
-  QString address;
+  TPrivateBus bus;
+  QProcess portal;
+  const QString address = bus.Address();
   const QString connectionName = QStringLiteral("theme-test");
 };
 
@@ -148,6 +142,8 @@ TEST(NoBus, StartUpStartsNoHelperProcesses) {
   qputenv("XDG_CURRENT_DESKTOP", "KDE");
   ThemeStartup();
   EXPECT_TRUE(ThemeFlag);
+  // Nor do the media controls, which silently are not there.
+  EXPECT_EQ(RegisterMpris({}), nullptr);
   EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/ran-dbus-launch")));
   EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/ran-gsettings")));
   // On GNOME its own setting is asked for.

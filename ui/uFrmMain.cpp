@@ -205,7 +205,11 @@ void TFrmMain::CreateControls() {
 
 template <typename Sender, typename Signal, typename... Args>
 void TFrmMain::Handle(Sender* sender, Signal signal, void (TFrmMain::*handler)(Args...)) {
-  connect(sender, signal, this, [this, handler](Args... args) { Guarded([&] { (this->*handler)(args...); }); });
+  connect(sender, signal, this, [this, handler](Args... args) {
+    Guarded([&] { (this->*handler)(args...); });
+    // What plays, and its name and tempo, change only in handlers: also in one that failed.
+    Guarded([&] { PublishMediaState(); });
+  });
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -254,6 +258,7 @@ void TFrmMain::FormCreate() {
   // size is then known and the minimum and the shortening apply to it.
   winId();
   ApplyCreationSize(KnownFrame(*this));
+  ConnectMediaControls();
 }
 
 void TFrmMain::FormShow() { DrawMeasure(); }
@@ -261,6 +266,8 @@ void TFrmMain::FormShow() { DrawMeasure(); }
 void TFrmMain::FormResize() { DrawMeasure(); }
 
 void TFrmMain::FormDestroy() {
+  // No command from the desktop may reach a window on its way out.
+  FMedia.reset();
   // The player must be done with the loop before the window's memory goes.
   if (Timer1->isActive()) Transport.Stop();
   Timer1->stop();

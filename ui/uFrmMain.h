@@ -8,13 +8,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include "audio/uBeatClock.h"
 #include "audio/uSoundOutput.h"
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
 #include "pattern/uPatternFile.h"
 #include "platform/uColor.h"
+#include "platform/uMpris.h"
 #include "platform/uResources.h"
 #include "platform/uTheme.h"
 #include "platform/uVCLUtils.h"
@@ -53,6 +56,8 @@ struct TFrmMainEnv {
   // Where the patterns are saved and listed from; asked afresh each time.
   std::function<TPatternFolders()> PatternFolders = DefaultPatternFolders;
   std::function<std::string()> DecimalSeparator = ::DecimalSeparator;
+  // The desktop's media controls, given the window's commands; nothing where none can be had.
+  std::function<std::unique_ptr<TMediaControls>(TMediaHooks)> MediaControls = RegisterMpris;
 };
 
 class TFrmMain : public QWidget {
@@ -161,6 +166,15 @@ class TFrmMain : public QWidget {
   // The tooltips and accessible names, in the language of the captions.
   void ApplyHints(bool japanese);
   void UpdateMeasureDescription();
+  // One tap of tap tempo (the key T, a click on the tempo's label), read on the sound's clock:
+  // from the fourth tap of a series on, the tempo follows the taps as if typed.
+  void TapTempo();
+
+  // The desktop's media controls (uFrmMainMedia.cpp): they press Start and Stop, and are
+  // told what plays after every handler.
+  void ConnectMediaControls();
+  TMediaState MediaState() const;
+  void PublishMediaState();
 
   TFrmMainEnv Env;
   // Start, restart and stop of the loop, with the measure's length and offset, the start's
@@ -214,4 +228,6 @@ class TFrmMain : public QWidget {
   bool FJapaneseHints = false;   // the language the hints were given in
   bool FSoundWarned = false;     // the user was told that no sound device can be opened
   QPointer<QWidget> FSoundBox;   // that warning, while it is shown
+  TTapTempo FTaps;               // the taps of tap tempo
+  std::unique_ptr<TMediaControls> FMedia;  // the media controls, where the desktop has them
 };

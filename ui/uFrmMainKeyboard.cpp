@@ -4,6 +4,9 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
@@ -15,6 +18,15 @@
 #include "ui/uStdDialogs.h"
 
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // A click on the tempo's label taps the tempo. Counted at the release, which every click
+  // has once: a quick second click reaches the label as a double click instead of a press.
+  if (event->type() == QEvent::MouseButtonRelease && watched == LabelBPM) {
+    const auto& mouse = static_cast<const QMouseEvent&>(*event);
+    if (mouse.button() == Qt::LeftButton && LabelBPM->rect().contains(mouse.position().toPoint())) {
+      Guarded([&] { TapTempo(); });
+      return true;
+    }
+  }
   // A key goes first to the control with the focus (the window itself when none has it) and
   // then, unless taken, to its parents: only that first delivery counts.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
@@ -37,6 +49,11 @@ bool TFrmMain::WindowKey(const QKeyEvent& e) {
   if (key == Qt::Key_Space && modifiers == Qt::NoModifier && !typingTempo) {
     // Holding the key down would start and stop in turn.
     if (!e.isAutoRepeat()) (Timer1->isActive() ? btStop : btStart)->click();
+    return true;
+  }
+  if (key == Qt::Key_T && modifiers == Qt::NoModifier && !typingTempo) {
+    // A key held down is one tap.
+    if (!e.isAutoRepeat()) TapTempo();
     return true;
   }
   if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
@@ -62,6 +79,13 @@ bool TFrmMain::WindowKey(const QKeyEvent& e) {
     return true;
   }
   return false;
+}
+
+void TFrmMain::TapTempo() {
+  const std::optional<std::int32_t> tempo = FTaps.Tap(Env.Sound->TimeGetTime());
+  // Into the field as typing puts it there: its change handler sets the tempo and restarts a
+  // playing measure in phase.
+  if (tempo) seTempo->lineEdit()->setText(QString::number(*tempo));
 }
 
 void TFrmMain::Image1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
@@ -101,7 +125,7 @@ void TFrmMain::ApplyHints(bool japanese) {
   const std::pair<QWidget*, THint> tips[] = {
       {btItemAdd, Hints::SaveTip}, {btAbout, Hints::AboutTip},         {btStart, Hints::StartTip},
       {btStop, Hints::StopTip},    {BtNoteAdd, Hints::AddTip},         {btNoteDelete, Hints::DeleteTip},
-      {seTempo, Hints::TempoTip},
+      {seTempo, Hints::TempoTip},  {LabelBPM, Hints::TapTip},
   };
   for (const auto& [control, hint] : tips) control->setToolTip(hint.Text(japanese));
   const std::pair<QWidget*, THint> names[] = {

@@ -23,8 +23,12 @@ inline constexpr THint StopTip{"Stop playing (Space)", "再生を停止 (Space)"
 inline constexpr THint AddTip{"Add a note at the end of the measure (Insert in the measure)",
                               "小節の終わりに音を追加 (小節で Insert)"};
 inline constexpr THint DeleteTip{"Delete the selected note (Delete in the measure)", "選択した音を削除 (小節で Delete)"};
-inline constexpr THint TempoTip{"Tempo, 60 to 240 BPM (+ and - step it from anywhere, with Shift by 10)",
-                                "テンポ、60～240 BPM (どこからでも + と - で増減、Shift で 10 ずつ)"};
+inline constexpr THint TempoTip{"Tempo, 60 to 240 BPM (+ and - step it from anywhere, with Shift by 10; "
+                                "tap T or click the label four times or more to set it from the taps)",
+                                "テンポ、60～240 BPM (どこからでも + と - で増減、Shift で 10 ずつ。"
+                                "T を押すかラベルをクリックして 4 回以上タップすると、その間隔から設定)"};
+inline constexpr THint TapTip{"Tap T or click here four times or more to set the tempo from the taps",
+                              "T を押すかここをクリックして 4 回以上タップすると、その間隔からテンポを設定"};
 // Accessible names of controls that have no label beside them.
 inline constexpr THint PatternsName{"Patterns", "パターン"};
 inline constexpr THint SaveName{"Save pattern", "パターンを保存"};
