@@ -8,9 +8,8 @@
 //   `from` and is `to` in the step's last measure (a ramp of one measure plays at `to`).
 // - A step of a time T lasts the fewest measures whose lengths add up to T or more: it ends
 //   on the first measure boundary at or after T. A step never ends inside a measure, so the
-//   beat is never cut. (For a ramp the measures' tempos depend on their number; the count is
-//   the N found by going up from an estimate while N falls short of T, then down while N - 1
-//   measures still reach it.)
+//   beat is never cut. (For a ramp the measures' tempos depend on their number: its N
+//   measures reach T, and a ramp of N - 1 measures would not.)
 // - A step with a count-in has "Three", "Two", "One" (the UI language's recordings) on the
 //   last three beats of the measure before it, mixed over that measure. Before the program's
 //   first step there is no such measure: a silent lead-in measure is played first, in the
