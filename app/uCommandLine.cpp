@@ -176,7 +176,10 @@ TCommandLineAnswer RunExport(const TExportRequest& request, const TExportEnviron
     if (source->program) {
       const std::optional<TProgram> program = LoadProgram(source->path);
       if (!program) return Failure(sourceName + " is not a program file (no \"Version=1.00\" under [Program])");
-      const std::vector<TPatternFile> patterns = ListPatternFiles(environment.folders);
+      // Its patterns beside it first, as when it was given by a path outside the folders.
+      std::vector<std::filesystem::path> folders{source->path.parent_path()};
+      folders.insert(folders.end(), environment.folders.begin(), environment.folders.end());
+      const std::vector<TPatternFile> patterns = ListPatternFiles(folders);
       TResolvedPatterns resolved =
           ResolvePatterns(*program, patterns, TStepPattern{DefaultNotes(4), 4}, environment.decimalSeparator);
       if (!resolved.missing.empty()) {

@@ -45,7 +45,8 @@ struct TExportEnvironment {
 // 0 when written, 2 for a request that cannot be met as given (an unknown format, a pattern
 // without --minutes), 1 for anything else that fails (not found, unreadable, a missing
 // pattern in the program, a format this system cannot write, a file that cannot be written).
-// Steps of a program that play the current pattern play the default pattern here.
+// A program's patterns are looked for beside it first, then in the folders. Steps of a
+// program that play the current pattern play the default pattern here.
 TCommandLineAnswer RunExport(const TExportRequest& request, const TExportEnvironment& environment);
 
 // The answer to the arguments (the program's name first, as in argv), or nothing when the

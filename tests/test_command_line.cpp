@@ -87,6 +87,11 @@ class CommandLineExport : public testing::Test {
     program.rounds[0].steps[0].pattern = "Gone";
     SaveProgram(environment.folders[0] / "Broken.tktp", program);
     std::ofstream(folder.path / "Junk.tktp") << "[Program]\r\nVersion=9\r\n";
+    // A program elsewhere, with its pattern beside it.
+    std::filesystem::create_directory(folder.path / "elsewhere");
+    SaveNotes(folder.path / "elsewhere" / "Own.tktm", DefaultNotes(8), 3, 60, ".");
+    SaveProgram(folder.path / "elsewhere" / "Own.tktp",
+                TProgram{{{1, {{"Own", 60, 60, TDurationUnit::Measures, 2, false, false}}}}});
   }
   // The samples of a written file, or none.
   static std::optional<std::vector<short>> Samples(const std::filesystem::path& file) {
@@ -119,6 +124,7 @@ TEST_F(CommandLineExport, FindsByNameOrPathAndWritesTheFile) {
       // measures), or is cut at the minutes asked.
       {{"Intervals", std::nullopt, out}, 44100 + 2 * (3 * 44100 + 105840 + 96218 + 88200), "wrote "},
       {{"Intervals.tktp", 0.1, out}, 264600, "(0:06, WAV)"},
+      {{(folder.path / "elsewhere" / "Own.tktp").string(), std::nullopt, out}, 2 * 352800, "(0:16, WAV)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.request.source);

@@ -28,6 +28,30 @@ std::optional<TDecoded> Decode(const std::filesystem::path& path) {
   return d;
 }
 
+const TStepPattern Pattern{{DefaultNote(0), DefaultNote(16), DefaultNote(40), [] {
+                              TNote voice = DefaultNote(32);
+                              voice.n_type = 3;
+                              return voice;
+                            }()},
+                           4};
+
+// A pattern looped for `wanted` samples, exported and decoded again: a mono 44.1 kHz file.
+std::optional<TDecoded> ExportLoop(std::int32_t tempo, std::uint64_t wanted, const std::filesystem::path& file,
+                                   TExportFormat format, const TResourceReader& reader,
+                                   std::uint64_t* rendered = nullptr) {
+  const TProgramPlan plan = TProgramPlan::Loop(Pattern, tempo, wanted);
+  TPlanSamples samples(plan, wanted, reader);
+  EXPECT_EQ(ExportSamples(samples, file, format), TExportResult::Written);
+  if (rendered) *rendered = samples.Rendered();
+  auto decoded = Decode(file);
+  EXPECT_TRUE(decoded);
+  if (decoded) {
+    EXPECT_EQ(decoded->info.channels, 1);
+    EXPECT_EQ(decoded->info.samplerate, 44100);
+  }
+  return decoded;
+}
+
 // The loop the player is handed for the pattern at the tempo, as the window starts it.
 TWav4416MI PlayerLoop(const TStepPattern& pattern, std::int32_t tempo, const TResourceReader& reader) {
   TFakeSound sound;
@@ -42,13 +66,6 @@ std::optional<std::size_t> FirstDifference(const TWav4416MI& a, const TWav4416MI
   if (ia == a.end() && ib == b.end()) return std::nullopt;
   return static_cast<std::size_t>(ia - a.begin());
 }
-
-const TStepPattern Pattern{{DefaultNote(0), DefaultNote(16), DefaultNote(40), [] {
-                              TNote voice = DefaultNote(32);
-                              voice.n_type = 3;
-                              return voice;
-                            }()},
-                           4};
 
 TEST(ExportFormat, ByTheFilesExtension) {
   const struct {
@@ -74,19 +91,14 @@ TEST(Export, APatternDecodesToThePlayersLoopRepeated) {
   for (const TExportFormat format : {TExportFormat::Wav, TExportFormat::Flac}) {
     if (!IsExportFormatAvailable(format)) continue;
     SCOPED_TRACE(std::string(ExportFormatName(format)));
-    const std::filesystem::path file = folder.path / ("run" + std::string(ExportExtension(format)));
-    const TProgramPlan plan = TProgramPlan::Loop(Pattern, 133, wanted);
-    TPlanSamples samples(plan, wanted, voices.Reader());
-    ASSERT_EQ(ExportSamples(samples, file, format), TExportResult::Written);
-    const auto decoded = Decode(file);
+    std::uint64_t rendered = 0;
+    const auto decoded = ExportLoop(133, wanted, folder.path / ("run" + std::string(ExportExtension(format))), format,
+                                    voices.Reader(), &rendered);
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->info.channels, 1);
-    EXPECT_EQ(decoded->info.samplerate, 44100);
     TWav4416MI expected(wanted);
     for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = loop[i % loop.size()];
     EXPECT_EQ(FirstDifference(decoded->samples, expected), std::nullopt);
-    // Each measure rendered once.
-    EXPECT_EQ(samples.Rendered(), 1u);
+    EXPECT_EQ(rendered, 1u);  // the measure rendered once
   }
   EXPECT_EQ(std::filesystem::file_size(folder.path / "run.wav"), 44 + 2 * wanted);
 }
@@ -144,14 +156,9 @@ TEST(Export, LossyFormatsWhereAvailable) {
       continue;
     }
     SCOPED_TRACE(std::string(ExportFormatName(format)));
-    const std::filesystem::path file = folder.path / ("run" + std::string(ExportExtension(format)));
-    const TProgramPlan plan = TProgramPlan::Loop(Pattern, 150, wanted);
-    TPlanSamples samples(plan, wanted, voices.Reader());
-    ASSERT_EQ(ExportSamples(samples, file, format), TExportResult::Written);
-    const auto decoded = Decode(file);
+    const auto decoded =
+        ExportLoop(150, wanted, folder.path / ("run" + std::string(ExportExtension(format))), format, voices.Reader());
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->info.channels, 1);
-    EXPECT_EQ(decoded->info.samplerate, 44100);
     EXPECT_NEAR(static_cast<double>(decoded->samples.size()), static_cast<double>(wanted), 0.01 * wanted);
     EXPECT_GT(*std::max_element(decoded->samples.begin(), decoded->samples.end()), 10000);
   }

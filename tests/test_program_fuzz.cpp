@@ -8,13 +8,14 @@
 #include <string>
 
 #include "audio/uProgramPlan.h"
+#include "fuzz_random.h"
 #include "pattern/uProgram.h"
 
 namespace {
 
-class TInputs {
+class TInputs : TFuzzRandom {
  public:
-  explicit TInputs(std::uint64_t seed) : FRandom(seed) {}
+  explicit TInputs(std::uint64_t seed) : TFuzzRandom(seed) {}
 
   std::string Next() {
     switch (Pick(3)) {
@@ -25,16 +26,10 @@ class TInputs {
   }
 
  private:
-  std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(FRandom); }
-  template <std::size_t N>
-  const char* Of(const char* const (&items)[N]) { return items[Pick(N)]; }
-
   std::string Noise() {
     static const std::string alphabet =
         "[]=\r\n;#'\" \t0123456789:.,-+$xXRoundStepProgramVersionCountTempoMeasuresDuration\x01\xff\xd9";
-    std::string s(Pick(400), ' ');
-    for (char& ch : s) ch = Pick(8) == 0 ? static_cast<char>(Pick(256)) : alphabet[Pick(alphabet.size())];
-    return s;
+    return TFuzzRandom::Noise(alphabet);
   }
 
   std::string Value() {
@@ -66,20 +61,7 @@ class TInputs {
     return s;
   }
 
-  std::string Mangled(std::string s) {
-    for (std::size_t k = Pick(6) + 1; k > 0 && !s.empty(); --k) {
-      const std::size_t at = Pick(s.size());
-      switch (Pick(4)) {
-        case 0: s[at] = static_cast<char>(Pick(256)); break;
-        case 1: s.erase(at, Pick(20)); break;
-        case 2: s.insert(at, Value()); break;
-        default: s.insert(at, s.substr(Pick(s.size()), Pick(60))); break;
-      }
-    }
-    return s;
-  }
-
-  std::mt19937_64 FRandom;
+  std::string Mangled(std::string s) { return TFuzzRandom::Mangled(std::move(s), [this] { return Value(); }); }
 };
 
 void ExpectWithinLimits(const TProgram& program) {
