@@ -7,7 +7,8 @@
 #   bench/bench_export.sh [-r ROUNDS] [-d FOLDER] PATH/TO/taktola
 #
 # Per program, length and round: the wall time of the whole process (start to exit, the
-# file written and closed) and its peak resident memory (VmHWM, from GNU time). Printed:
+# file written and closed; read from the clock in nanoseconds, since GNU time's is in
+# hundredths) and its peak resident memory (VmHWM, from GNU time). Printed:
 # median and range (min-max) of each, the speed in minutes of audio per second, and the
 # ratio of klick's median time to ours. Also ours for a 60-minute training program of ramps,
 # count-ins and rests, which klick cannot express the same way. The files go to FOLDER
@@ -62,11 +63,13 @@ results="$work/results"
 run() {
   local name=$1 minutes=$2
   shift 2
-  local stats="$work/time"
-  if ! /usr/bin/time -f '%e %M' -o "$stats" "$@" >/dev/null 2>"$work/stderr"; then
+  local stats="$work/time" start end
+  start=$(date +%s%N)
+  if ! /usr/bin/time -f '%M' -o "$stats" "$@" >/dev/null 2>"$work/stderr"; then
     echo "FAILED: $*" >&2; cat "$work/stderr" >&2; exit 1
   fi
-  echo "$name $minutes $(cat "$stats")" >>"$results"
+  end=$(date +%s%N)
+  echo "$name $minutes $(echo "($end - $start) / 1000000000" | bc -l) $(cat "$stats")" >>"$results"
   rm -f "$work"/*.wav
 }
 
@@ -96,7 +99,7 @@ for minutes in 10 60; do
   for name in taktola klick; do
     read -r t tmin tmax < <(stat $name $minutes 3)
     read -r m mmin mmax < <(stat $name $minutes 4)
-    printf '%-8s %7s  %5.2f (%5.2f-%5.2f)    %14.0f  %5.1f (%5.1f-%5.1f)\n' $name $minutes "$t" "$tmin" "$tmax" \
+    printf '%-8s %7s  %5.3f (%5.3f-%5.3f) %14.0f  %5.1f (%5.1f-%5.1f)\n' $name $minutes "$t" "$tmin" "$tmax" \
       "$(echo "$minutes / $t" | bc -l)" "$(echo "$m / 1024" | bc -l)" "$(echo "$mmin / 1024" | bc -l)" \
       "$(echo "$mmax / 1024" | bc -l)"
   done
@@ -106,5 +109,5 @@ for minutes in 10 60; do
 done
 read -r t tmin tmax < <(stat program 60 3)
 read -r m _ < <(stat program 60 4)
-printf '%-8s %7s  %5.2f (%5.2f-%5.2f)    %14.0f  %5.1f\n' program 60 "$t" "$tmin" "$tmax" "$(echo "60 / $t" | bc -l)" \
+printf '%-8s %7s  %5.3f (%5.3f-%5.3f) %14.0f  %5.1f\n' program 60 "$t" "$tmin" "$tmax" "$(echo "60 / $t" | bc -l)" \
   "$(echo "$m / 1024" | bc -l)"
