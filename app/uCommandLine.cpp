@@ -177,7 +177,8 @@ TCommandLineAnswer RunExport(const TExportRequest& request, const TExportEnviron
       const std::optional<TProgram> program = LoadProgram(source->path);
       if (!program) return Failure(sourceName + " is not a program file (no \"Version=1.00\" under [Program])");
       // Its patterns beside it first, as when it was given by a path outside the folders.
-      std::vector<std::filesystem::path> folders{source->path.parent_path()};
+      const std::filesystem::path beside = source->path.parent_path();
+      std::vector<std::filesystem::path> folders{beside.empty() ? std::filesystem::path(".") : beside};
       folders.insert(folders.end(), environment.folders.begin(), environment.folders.end());
       const std::vector<TPatternFile> patterns = ListPatternFiles(folders);
       TResolvedPatterns resolved =
