@@ -343,11 +343,14 @@ void PrepareRendering() {
     std::fill(mix, mix + LongestMeasure, 0.0f);
 }
 
-TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
-                         const TResourceReader& reader) {
-  // Every recording is read first, so a missing one fails the build before any work.
+namespace {
+
+// The notes' sounds, in their order; every recording is read here, so a missing one fails
+// the build before any work.
+std::vector<TSound> NoteSounds(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
+                               const TResourceReader& reader, std::size_t more) {
   std::vector<TSound> sounds;
-  sounds.reserve(notes.size());
+  sounds.reserve(notes.size() + more);
   for (const TNote& note : notes) {
     const std::uint32_t start = SixteenthsToSamples(note.offset, tpCount);
     if (note.n_type != 0)
@@ -355,6 +358,11 @@ TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t
     else if (length > 0)
       sounds.push_back(SineSound(length, start, note.tone, SixteenthsToSamples(note.length, tpCount), note.loudness));
   }
+  return sounds;
+}
+
+// Mixes the sounds in their order into a measure of `length` samples and scales it by its peak.
+TWav4416MI MixMeasure(const std::vector<TSound>& sounds, std::uint32_t length) {
   TWav4416MI samples(length);
   if (length == 0) return samples;
   std::vector<TSegment> segments;
@@ -388,6 +396,27 @@ TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t
     if (sounding[b]) Scale(mix + from, samples.data() + from, to - from, peak.Value());
   }
   return samples;
+}
+
+}  // namespace
+
+TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
+                         const TResourceReader& reader) {
+  return MixMeasure(NoteSounds(notes, length, tpCount, reader, 0), length);
+}
+
+TWav4416MI RenderMeasureWithCues(const TNotes& notes, std::span<const TCue> cues, std::uint32_t length,
+                                 std::int32_t tpCount, const TResourceReader& reader) {
+  std::vector<TSound> sounds = NoteSounds(notes, length, tpCount, reader, cues.size());
+  for (const TCue& cue : cues) {
+    TSound s = VoiceSound(length, cue.voice, SixteenthsToSamples(cue.offset, tpCount), reader);
+    if (length == 0) continue;
+    // Cut at the end of the measure: the next measure is another one, not this one again.
+    s.count = std::min(s.count, length - s.at);
+    s.held = std::min(s.held, s.count);
+    sounds.push_back(s);
+  }
+  return MixMeasure(sounds, length);
 }
 
 void TMemoryStream::Write(const void* data, std::size_t size) {

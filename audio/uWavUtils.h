@@ -61,6 +61,20 @@ void PrepareRendering();
 TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
                          const TResourceReader& reader);
 
+// A spoken word laid over a measure: the recording VoiceTable[voice] from the sixteenth
+// `offset` on.
+struct TCue {
+  std::int32_t voice = 0;
+  std::uint16_t offset = 0;
+  friend bool operator==(const TCue&, const TCue&) = default;
+};
+
+// RenderMeasure with the cues mixed in after the notes, each at its own level as a voice
+// note is; unlike a note, a cue is cut at the end of the measure instead of going on at its
+// start, since the measure is played once, not looped. Without cues it is RenderMeasure.
+TWav4416MI RenderMeasureWithCues(const TNotes& notes, std::span<const TCue> cues, std::uint32_t length,
+                                 std::int32_t tpCount, const TResourceReader& reader);
+
 // A growable byte stream with a position, as the WAV image is written into.
 struct TMemoryStream {
   std::vector<std::uint8_t> bytes;

@@ -101,10 +101,8 @@ TFileRead ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limi
 #endif
 }
 
-// Where saving under `path` writes: the path itself, or the file at the end of the chain
-// of links it names. Throws when that cannot be known: a name the file system does not
-// take, a dangling link (it may point into a drive that is not mounted, so no file is
-// made there), a loop of links.
+}  // namespace
+
 std::filesystem::path SaveTarget(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::symlink_status(path, ec);
@@ -116,15 +114,14 @@ std::filesystem::path SaveTarget(const std::filesystem::path& path) {
   return target;
 }
 
-// A name for the new text beside the file it replaces: short and of fixed length, so that
-// every file name the file system takes can be saved; not ending in ".tktm", so it is
-// never listed.
 std::filesystem::path TemporaryIn(const std::filesystem::path& folder) {
   static std::mt19937_64 random{std::random_device{}()};
   char name[32];
   std::snprintf(name, sizeof name, ".taktola-%016llx.tmp", static_cast<unsigned long long>(random()));
   return folder / name;
 }
+
+namespace {
 
 enum class TNewFile { Written, Taken, Failed };
 
@@ -317,12 +314,18 @@ std::string PatternText(std::string_view old, const TNotes& notes, std::int32_t 
 
 void SaveNotes(const std::filesystem::path& path, const TNotes& notes, std::int32_t timeSig, std::int32_t tempo,
                std::string_view decimalSeparator, const TSaveHooks& hooks) {
+  SaveIniText(
+      path, [&](std::string_view old) { return PatternText(old, notes, timeSig, tempo, decimalSeparator); }, hooks);
+}
+
+void SaveIniText(const std::filesystem::path& path, const std::function<std::string(std::string_view old)>& makeText,
+                 const TSaveHooks& hooks) {
   // Everything that can be known beforehand is checked before anything is written.
   const std::filesystem::path target = SaveTarget(path);
   std::string old;
   const TFileRead read = ReadRegularFile(target, MaxPatternFileBytes, old);
   if (read != TFileRead::Read && read != TFileRead::Missing) throw EPatternWriteError(path);
-  const std::string text = PatternText(old, notes, timeSig, tempo, decimalSeparator);
+  const std::string text = makeText(old);
 
   // The new text takes the old file's place in one step, or not at all.
   const std::filesystem::path temporary = WriteTemporary(target.parent_path(), text, path);
@@ -383,11 +386,16 @@ bool LoadNotesFromText(std::string_view text, TNotes& notes, std::int32_t& timeS
 
 bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
                std::string_view decimalSeparator) {
+  const std::optional<std::string> text = ReadIniText(path);
+  return text && LoadNotesFromText(*text, notes, timeSig, tempo, decimalSeparator);
+}
+
+std::optional<std::string> ReadIniText(const std::filesystem::path& path) {
   std::string text;
   switch (ReadRegularFile(path, MaxPatternFileBytes, text)) {
-    case TFileRead::Read: return LoadNotesFromText(text, notes, timeSig, tempo, decimalSeparator);
+    case TFileRead::Read: return text;
     case TFileRead::TooLarge: throw EPatternTooLarge(path);
-    default: return false;
+    default: return std::nullopt;
   }
 }
 
@@ -399,27 +407,27 @@ bool ByName(const TPatternFile& a, const TPatternFile& b) {
 }
 }  // namespace
 
-std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder) {
+std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder, std::string_view extension) {
   std::vector<TPatternFile> files;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = Utf8FromPath(it->path().filename());
-    if (name.size() <= PatternExtension.size() ||
-        AsciiLower(name.substr(name.size() - PatternExtension.size())) != PatternExtension)
+    if (name.size() <= extension.size() || AsciiLower(name.substr(name.size() - extension.size())) != extension)
       continue;
     std::error_code typeError;
     if (!std::filesystem::is_regular_file(it->path(), typeError)) continue;
-    files.push_back({name.substr(0, name.size() - PatternExtension.size()), it->path()});
+    files.push_back({name.substr(0, name.size() - extension.size()), it->path()});
   }
   std::sort(files.begin(), files.end(), ByName);
   return files;
 }
 
-std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders) {
+std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders,
+                                           std::string_view extension) {
   std::vector<TPatternFile> files;
   std::set<std::string> names;
   for (const std::filesystem::path& folder : folders)
-    for (TPatternFile& file : ListPatternFiles(folder))
+    for (TPatternFile& file : ListPatternFiles(folder, extension))
       if (names.insert(file.name).second) files.push_back(std::move(file));
   std::sort(files.begin(), files.end(), ByName);
   return files;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -71,6 +72,21 @@ struct TSaveHooks {
 };
 void SaveNotes(const std::filesystem::path& path, const TNotes& notes, std::int32_t timeSig, std::int32_t tempo,
                std::string_view decimalSeparator, const TSaveHooks& hooks = {});
+// The save behind SaveNotes, for any INI file of ours (patterns, programs): `makeText` turns
+// the old file's text (empty when there is none) into the new one, which replaces the file
+// whole or not at all, as SaveNotes says.
+void SaveIniText(const std::filesystem::path& path, const std::function<std::string(std::string_view old)>& makeText,
+                 const TSaveHooks& hooks = {});
+
+// Where saving under `path` writes: the path itself, or the file at the end of the chain of
+// links it names. Throws EPatternWriteError when that cannot be known: a name the file
+// system does not take, a dangling link (it may point into a drive that is not mounted, so
+// no file is made there), a loop of links.
+std::filesystem::path SaveTarget(const std::filesystem::path& path);
+// A name for new contents beside the file they replace: short and of fixed length, so that
+// every file name the file system takes can be saved; hidden, and ending in neither ".tktm"
+// nor ".tktp", so it is never listed.
+std::filesystem::path TemporaryIn(const std::filesystem::path& folder);
 
 // Reads a pattern from file text. Unless the text passes the version gate, nothing changes.
 // Otherwise timeSig (limited to 0..3) and tempo are set from it and notes replaced, every
@@ -82,6 +98,10 @@ bool LoadNotesFromText(std::string_view text, TNotes& notes, std::int32_t& timeS
 // MaxPatternFileBytes.
 bool LoadNotes(const std::filesystem::path& path, TNotes& notes, std::int32_t& timeSig, std::int32_t& tempo,
                std::string_view decimalSeparator);
+// The text of an INI file of ours: no value when it cannot be read or is no regular file
+// (a FIFO is never opened for reading); throws EPatternTooLarge for a file larger than
+// MaxPatternFileBytes.
+std::optional<std::string> ReadIniText(const std::filesystem::path& path);
 
 // A pattern file in a folder: its pattern name (the file name without its last extension)
 // and its path.
@@ -89,12 +109,15 @@ struct TPatternFile {
   std::string name;  // UTF-8
   std::filesystem::path path;
 };
-// The regular files of the folder (not of its subfolders) whose names end in ".tktm" in any
-// letter case, hidden ones too, by name: letter case ignored first, then by code point.
-std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder);
+// The regular files of the folder (not of its subfolders) whose names end in ".tktm" (or
+// the given lower-case extension: ".tktp" lists the programs) in any letter case, hidden ones
+// too, by name: letter case ignored first, then by code point.
+std::vector<TPatternFile> ListPatternFiles(const std::filesystem::path& folder,
+                                           std::string_view extension = PatternExtension);
 // The pattern files of several folders as one list in that order; a name found in more
 // than one folder is listed once, with the file of the first folder that has it.
-std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders);
+std::vector<TPatternFile> ListPatternFiles(const std::vector<std::filesystem::path>& folders,
+                                           std::string_view extension = PatternExtension);
 
 // Where patterns are saved, and the folders whose patterns are listed: the save folder
 // first, so that a name found in both opens the file that a save under it replaces.

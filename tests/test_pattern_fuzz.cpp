@@ -9,15 +9,16 @@
 #include <string>
 
 #include "audio/uWavUtils.h"
+#include "fuzz_random.h"
 #include "pattern/uPatternFile.h"
 
 namespace {
 
 const std::string DefaultFile = PatternText("", DefaultNotes(4), 1, 120, ".");
 
-class TInputs {
+class TInputs : TFuzzRandom {
  public:
-  explicit TInputs(std::uint64_t seed) : FRandom(seed) {}
+  explicit TInputs(std::uint64_t seed) : TFuzzRandom(seed) {}
 
   std::string Next() {
     switch (Pick(3)) {
@@ -28,15 +29,9 @@ class TInputs {
   }
 
  private:
-  std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(FRandom); }
-  template <std::size_t N>
-  const char* Of(const char* const (&items)[N]) { return items[Pick(N)]; }
-
   std::string Noise() {
     static const std::string alphabet = "[]=\r\n;#'\" \t0123456789.,-+$xXeEabfNoteSystemVersionCount\x01\xff\xd9\xab";
-    std::string s(Pick(400), ' ');
-    for (char& ch : s) ch = Pick(8) == 0 ? static_cast<char>(Pick(256)) : alphabet[Pick(alphabet.size())];
-    return s;
+    return TFuzzRandom::Noise(alphabet);
   }
 
   std::string Number() {
@@ -69,20 +64,7 @@ class TInputs {
     return s;
   }
 
-  std::string Mangled(std::string s) {
-    for (std::size_t k = Pick(6) + 1; k > 0 && !s.empty(); --k) {
-      const std::size_t at = Pick(s.size());
-      switch (Pick(4)) {
-        case 0: s[at] = static_cast<char>(Pick(256)); break;
-        case 1: s.erase(at, Pick(20)); break;
-        case 2: s.insert(at, Number()); break;
-        default: s.insert(at, s.substr(Pick(s.size()), Pick(60))); break;
-      }
-    }
-    return s;
-  }
-
-  std::mt19937_64 FRandom;
+  std::string Mangled(std::string s) { return TFuzzRandom::Mangled(std::move(s), [this] { return Number(); }); }
 };
 
 std::optional<std::span<const std::uint8_t>> Voices(std::string_view) {
