@@ -12,7 +12,7 @@
 #include <QWindow>
 
 #include "audio/uBeatClock.h"
-#include "audio/uSdlPlayer.h"
+#include "audio/uSoundDevice.h"
 #include "pattern/uMeasureGeometry.h"
 #include "platform/uWindowFrame.h"
 #include "ui/uMeasureView.h"
@@ -74,11 +74,6 @@ QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
 }
 
 }  // namespace
-
-TSoundOutput& DefaultSoundOutput() {
-  static TSdlLoopPlayer player;
-  return player;
-}
 
 TFrmMain::TFrmMain(TFrmMainEnv env, QWidget* parent) : QWidget(parent), Env(std::move(env)) {
   CreateControls();

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "audio/uBeatClock.h"
+#include "audio/uSoundDevice.h"
 #include "audio/uSoundOutput.h"
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
@@ -34,8 +35,6 @@ class TImage;
 class TPanel;
 class TVCLFrmAbout;
 
-// The program's sound output: the SDL loop player, opened at its first use.
-TSoundOutput& DefaultSoundOutput();
 
 // Fills a list with a blank first entry and the names of the pattern files in the folders
 // (ListPatternFiles); each name carries the path of its file, as the file system names it,

@@ -1,0 +1,315 @@
+#include "audio/uPulsePlayer.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t MsSamples(std::chrono::milliseconds ms) {
+  return static_cast<std::uint64_t>(ms.count()) * SampleRate / 1000;
+}
+
+constexpr pa_sample_spec StreamSpec{PA_SAMPLE_S16LE, SampleRate, 1};
+
+// The first sample at or after millisecond `ms` of the sound.
+std::uint64_t SampleOfMs(std::uint64_t ms) {
+  return static_cast<std::uint64_t>(std::ceil(static_cast<double>(ms) * 44.1));
+}
+
+// The mainloop's lock for a scope.
+class TLocked {
+ public:
+  explicit TLocked(pa_threaded_mainloop* loop) : FLoop(loop) {
+    if (FLoop != nullptr) pa_threaded_mainloop_lock(FLoop);
+  }
+  ~TLocked() {
+    if (FLoop != nullptr) pa_threaded_mainloop_unlock(FLoop);
+  }
+  TLocked(const TLocked&) = delete;
+  TLocked& operator=(const TLocked&) = delete;
+
+ private:
+  pa_threaded_mainloop* FLoop;
+};
+
+}  // namespace
+
+TPulseLoopPlayer::TPulseLoopPlayer(std::chrono::milliseconds retryInterval)
+    : FRetryInterval(retryInterval), FRetryDelay(retryInterval / 2), FNextTry(TClock::now()), FFreeSince(TClock::now()) {}
+
+TPulseLoopPlayer::~TPulseLoopPlayer() { Disconnect(); }
+
+void TPulseLoopPlayer::Signal(void* self) noexcept {
+  pa_threaded_mainloop_signal(static_cast<TPulseLoopPlayer*>(self)->FMainloop, 0);
+}
+
+bool TPulseLoopPlayer::Connect() {
+  if (FContext != nullptr) return true;
+  FMainloop = pa_threaded_mainloop_new();
+  if (FMainloop == nullptr) return false;
+  pa_proplist* props = pa_proplist_new();
+  pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "TAKTOLA");
+  pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "example.taktola.Taktola");
+  pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "example.taktola.Taktola");
+  FContext = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(FMainloop), "TAKTOLA", props);
+  pa_proplist_free(props);
+  if (FContext == nullptr) {
+    Disconnect();
+    return false;
+  }
+  pa_context_set_state_callback(FContext, [](pa_context*, void* self) { Signal(self); }, this);
+  bool ready = false;
+  if (pa_threaded_mainloop_start(FMainloop) >= 0) {
+    TLocked lock(FMainloop);
+    // Never start a server for us: without one, SDL's drivers are tried instead.
+    if (pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+      for (;;) {
+        const pa_context_state_t state = pa_context_get_state(FContext);
+        if (state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state)) {
+          ready = state == PA_CONTEXT_READY;
+          break;
+        }
+        pa_threaded_mainloop_wait(FMainloop);
+      }
+    }
+  }
+  if (!ready) Disconnect();
+  return ready;
+}
+
+void TPulseLoopPlayer::Disconnect() {
+  if (FMainloop == nullptr) return;
+  {
+    TLocked lock(FMainloop);
+    CloseStream();
+    if (FContext != nullptr) {
+      pa_context_set_state_callback(FContext, nullptr, nullptr);
+      pa_context_disconnect(FContext);
+      pa_context_unref(FContext);
+      FContext = nullptr;
+    }
+  }
+  pa_threaded_mainloop_stop(FMainloop);
+  pa_threaded_mainloop_free(FMainloop);
+  FMainloop = nullptr;
+}
+
+bool TPulseLoopPlayer::OpenStream() {
+  if (!Connect()) return false;
+  TLocked lock(FMainloop);
+  pa_proplist* props = pa_proplist_new();
+  pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+  pa_stream* stream = pa_stream_new_with_proplist(FContext, "Metronome", &StreamSpec, nullptr, props);
+  pa_proplist_free(props);
+  if (stream == nullptr) return false;
+  // The stream begins where the clock stands, and the loop at the place the clock gives it.
+  FStreamBase = FWritten = std::max(FreeSamples(), SampleOfMs(FLastMs));
+  FStream = stream;
+  pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { Signal(self); }, this);
+  pa_stream_set_write_callback(stream, &TPulseLoopPlayer::Requested, this);
+  // The latency asked for is the whole way from our write to the ear; the server then wakes
+  // about four times in that span, not every few milliseconds as for SDL's small buffers.
+  pa_buffer_attr attr{};
+  attr.maxlength = static_cast<std::uint32_t>(-1);
+  attr.tlength = static_cast<std::uint32_t>(MsSamples(Latency) * 2);
+  attr.minreq = static_cast<std::uint32_t>(MsSamples(Latency) / 2);
+  // Playing from the start and on through any underrun, so the stream's time is the
+  // timeline's, and a late write loses only its own late samples.
+  attr.prebuf = 0;
+  attr.fragsize = static_cast<std::uint32_t>(-1);
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+  bool ready = false;
+  if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0) {
+    for (;;) {
+      const pa_stream_state_t state = pa_stream_get_state(stream);
+      if (state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state)) {
+        ready = state == PA_STREAM_READY;
+        break;
+      }
+      pa_threaded_mainloop_wait(FMainloop);
+    }
+  }
+  if (!ready) CloseStream();
+  return ready;
+}
+
+void TPulseLoopPlayer::CloseStream() {
+  // With the lock held.
+  if (FStream == nullptr) return;
+  // The system's clock carries on from where the stream's stood.
+  FFreeBase = std::max(StreamClock(), SampleOfMs(FLastMs));
+  FFreeSince = TClock::now();
+  pa_stream_set_write_callback(FStream, nullptr, nullptr);
+  pa_stream_set_state_callback(FStream, nullptr, nullptr);
+  pa_stream_disconnect(FStream);
+  pa_stream_unref(FStream);
+  FStream = nullptr;
+}
+
+bool TPulseLoopPlayer::Lost() {
+  if (FContext == nullptr) return false;
+  TLocked lock(FMainloop);
+  if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(FContext))) return true;
+  return FStream != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(FStream));
+}
+
+bool TPulseLoopPlayer::TryOpen() {
+  const bool opened = OpenStream();
+  // As the SDL player: each failure waits twice as long, up to eight intervals.
+  FRetryDelay = opened ? FRetryInterval / 2 : std::min(2 * FRetryDelay, 8 * FRetryInterval);
+  FNextTry = TClock::now() + (opened ? FRetryInterval : FRetryDelay);
+  return opened;
+}
+
+std::uint64_t TPulseLoopPlayer::FreeSamples() const {
+  const double since = std::chrono::duration<double>(TClock::now() - FFreeSince).count();
+  return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
+}
+
+std::uint64_t TPulseLoopPlayer::HeardSamples() {
+  // Interpolated between the server's reports, so it moves smoothly.
+  pa_usec_t heard = 0;
+  if (pa_stream_get_time(FStream, &heard) < 0) heard = 0;
+  return static_cast<std::uint64_t>(static_cast<double>(heard) * SampleRate / 1e6);
+}
+
+std::uint64_t TPulseLoopPlayer::StreamClock() {
+  // What is heard now, plus the latency: a sample the clock shows was written moments ago.
+  // Never behind what was written, so that a loop stamped with it is written from its stamp.
+  return std::max(FStreamBase + HeardSamples() + MsSamples(Latency), FWritten);
+}
+
+std::uint64_t TPulseLoopPlayer::SamplesPlayed() {
+  if (FStream == nullptr) return FreeSamples();
+  TLocked lock(FMainloop);
+  return StreamClock();
+}
+
+std::uint64_t TPulseLoopPlayer::WidenMs(std::uint32_t ms) const {
+  const std::uint64_t base = FLastMs;
+  const auto delta = static_cast<std::int32_t>(ms - static_cast<std::uint32_t>(base));
+  return static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + delta);
+}
+
+void TPulseLoopPlayer::Fill(std::int16_t* out, std::uint64_t from, std::uint64_t count) const noexcept {
+  for (std::uint64_t done = 0; done < count;) {
+    const std::uint64_t at = from + done;
+    const bool current = at >= FLoopStart;
+    const TLoop* loop = current ? FLoop.get() : FPrevious.get();
+    const std::uint64_t start = current ? FLoopStart : FPreviousStart;
+    std::uint64_t run = count - done;
+    if (!current) run = std::min(run, FLoopStart - at);
+    if (loop == nullptr || loop->empty() || at < start) {
+      if (loop != nullptr && at < start) run = std::min(run, start - at);
+      std::memset(out + done, 0, run * 2);
+    } else {
+      const std::size_t position = static_cast<std::size_t>((at - start) % loop->size());
+      run = std::min<std::uint64_t>(run, loop->size() - position);
+      std::memcpy(out + done, loop->data() + position, run * 2);
+    }
+    done += run;
+  }
+}
+
+void TPulseLoopPlayer::WriteTimeline(std::uint64_t count) {
+  // Into the server's own memory, which it asks for a quarter of the latency at a time.
+  while (count > 0) {
+    void* data = nullptr;
+    std::size_t bytes = count * 2;
+    if (pa_stream_begin_write(FStream, &data, &bytes) < 0 || data == nullptr || bytes < 2) return;
+    const std::uint64_t run = std::min<std::uint64_t>(bytes / 2, count);
+    Fill(static_cast<std::int16_t*>(data), FWritten, run);
+    if (pa_stream_write(FStream, data, run * 2, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+    FWritten += run;
+    count -= run;
+  }
+}
+
+void TPulseLoopPlayer::Requested(pa_stream*, std::size_t bytes, void* self) noexcept {
+  // libpulse's mainloop thread, with the lock held.
+  auto* p = static_cast<TPulseLoopPlayer*>(self);
+  p->WriteTimeline(bytes / 2);
+}
+
+std::uint32_t TPulseLoopPlayer::NextStartMs() {
+  // Starting is the user's doing: a stream is opened before the start is read.
+  if (!FPlaying && FStream == nullptr) TryOpen();
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(SamplesPlayed()) / 44.1) + 1;
+  FLastMs = std::max(FLastMs, ms);
+  return static_cast<std::uint32_t>(ms);
+}
+
+bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) {
+  // Decoded and allocated here, with no lock held.
+  auto samples = ReadWavImage(stream.bytes);
+  if (!samples) return false;
+  auto loop = std::make_unique<TLoop>(std::move(*samples));
+  const std::uint64_t switchAt = SampleOfMs(WidenMs(startMs));
+  if (FStream == nullptr) TryOpen();
+  FPlaying = true;
+  std::unique_ptr<TLoop> done;
+  {
+    TLocked lock(FMainloop);
+    // A previous loop still wanted before the stamp stays; one already written out goes.
+    if (FPrevious && (FStream == nullptr ? FreeSamples() : FWritten) < FLoopStart) {
+      // Two hand-overs before the first was due: the older one is never heard.
+      done = std::move(FLoop);
+    } else {
+      done = std::move(FPrevious);
+      FPrevious = std::move(FLoop);
+      FPreviousStart = FLoopStart;
+    }
+    FLoop = std::move(loop);
+    // A stamp already written comes in at the next sample written, at its stamp's phase.
+    FLoopStart = switchAt;
+  }
+  return FStream != nullptr;  // a loop done with is freed here, with no lock held
+}
+
+bool TPulseLoopPlayer::StopWav() {
+  // The stream closed, the server mixes nothing for us; the connection stays for a quick Start.
+  std::unique_ptr<TLoop> loop, previous;
+  {
+    TLocked lock(FMainloop);
+    CloseStream();
+    loop = std::move(FLoop);
+    previous = std::move(FPrevious);
+  }
+  FPlaying = false;
+  return true;
+}
+
+bool TPulseLoopPlayer::CheckDevice() {
+  if (!FPlaying) return FStream != nullptr;
+  if (Lost()) {
+    // The server went away: the clock carries on, and a server that comes back is found.
+    {
+      TLocked lock(FMainloop);
+      CloseStream();
+    }
+    Disconnect();
+  } else if (FStream != nullptr) {
+    return true;
+  } else if (TClock::now() < FNextTry) {
+    return false;
+  }
+  return TryOpen();
+}
+
+std::uint32_t TPulseLoopPlayer::TimeGetTime() {
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(SamplesPlayed()) / 44.1);
+  FLastMs = std::max(ms, FLastMs);
+  return static_cast<std::uint32_t>(FLastMs);
+}
+
+double TPulseLoopPlayer::OutputLatencyMs() {
+  // How far the clock runs ahead of what is heard: the latency asked for, or what the
+  // server keeps queued when that is more.
+  if (FStream == nullptr) return 0.0;
+  TLocked lock(FMainloop);
+  const std::uint64_t clock = StreamClock();
+  return static_cast<double>(clock - std::min(clock, FStreamBase + HeardSamples())) / 44.1;
+}

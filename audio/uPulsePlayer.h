@@ -1,0 +1,95 @@
+// The loop player on a PulseAudio stream (a PipeWire desktop serves the same protocol), for
+// Linux desktops: it costs the sound server a fraction of what SDL's stream does. SDL keeps a
+// small buffer in the server and refills it every quarter of it, so the server wakes hundreds
+// of times a second; here the server is asked for a short latency from our write to the ear
+// (Latency) and requests a quarter of it at a time, so it wakes a few dozen times a second
+// and a loop handed over is heard within that latency.
+//
+// The clock is what is heard plus the latency: the samples written, as the SDL player counts
+// the samples put out, carried on by the system's monotonic clock while no stream plays. A
+// loop stamped for a sample already written comes in at the next one written, at the place
+// its stamp gives it, so the phase holds.
+//
+// Threads. The caller's thread (the GUI thread) calls every public function. libpulse's
+// mainloop thread runs the write callback, with the mainloop's lock held. The fields marked
+// "shared" are used by the callback, and by the caller's thread only under that lock, which
+// the caller holds only to read the clock or to swap pointers. Loops are decoded, allocated
+// and freed with no lock held.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "audio/uSoundOutput.h"
+
+struct pa_threaded_mainloop;
+struct pa_context;
+struct pa_stream;
+
+class TPulseLoopPlayer final : public TSoundOutput {
+ public:
+  // From our write to the ear: how soon a loop handed over is heard.
+  static constexpr std::chrono::milliseconds Latency{40};
+
+  explicit TPulseLoopPlayer(std::chrono::milliseconds retryInterval = std::chrono::seconds(1));
+  ~TPulseLoopPlayer() override;
+  TPulseLoopPlayer(const TPulseLoopPlayer&) = delete;
+  TPulseLoopPlayer& operator=(const TPulseLoopPlayer&) = delete;
+
+  // Connects to the PulseAudio server now, if one answers (none is started for the asking);
+  // playing connects by itself, and again after the server went away.
+  bool Connect();
+
+  std::uint32_t NextStartMs() override;
+  bool PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) override;
+  bool StopWav() override;
+  bool CheckDevice() override;
+  std::uint32_t TimeGetTime() override;
+  double OutputLatencyMs() override;
+
+  // The clock in samples; whether a stream plays.
+  std::uint64_t SamplesPlayed();
+  bool DeviceOpen() const { return FStream != nullptr; }
+
+ private:
+  using TClock = std::chrono::steady_clock;
+  using TLoop = TWav4416MI;
+
+  void Disconnect();
+  bool OpenStream();
+  void CloseStream();
+  bool Lost();
+  bool TryOpen();
+  std::uint64_t FreeSamples() const;
+  // With the lock held: the stream's samples heard so far, and the clock.
+  std::uint64_t HeardSamples();
+  std::uint64_t StreamClock();
+  std::uint64_t WidenMs(std::uint32_t ms) const;
+  // Writes the timeline's next `count` samples; with the lock held.
+  void WriteTimeline(std::uint64_t count);
+  void Fill(std::int16_t* out, std::uint64_t from, std::uint64_t count) const noexcept;
+  static void Requested(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+  static void Signal(void* self) noexcept;
+
+  // The caller's thread only.
+  std::chrono::milliseconds FRetryInterval;
+  std::chrono::milliseconds FRetryDelay;
+  TClock::time_point FNextTry;
+  bool FPlaying = false;
+  std::uint64_t FLastMs = 0;
+  std::uint64_t FFreeBase = 0;
+  TClock::time_point FFreeSince;
+  pa_threaded_mainloop* FMainloop = nullptr;
+  pa_context* FContext = nullptr;
+
+  // Shared (see the top). What plays from which sample of the timeline on: FPrevious until
+  // FLoopStart, FLoop from there; FWritten is the sample the stream's write index stands at.
+  pa_stream* FStream = nullptr;
+  std::uint64_t FStreamBase = 0;  // the timeline's sample at the stream's first
+  std::uint64_t FWritten = 0;
+  std::unique_ptr<TLoop> FLoop;
+  std::unique_ptr<TLoop> FPrevious;
+  std::uint64_t FLoopStart = 0;
+  std::uint64_t FPreviousStart = 0;
+};

@@ -1,0 +1,11 @@
+// The sound output the program plays through: PulseAudio's own stream where a server answers
+// (so a PipeWire desktop too), which costs the server far less; SDL's audio otherwise, or
+// whenever SDL_AUDIODRIVER names a driver (the tests' dummy and disk drivers, a user's
+// choice).
+#pragma once
+
+#include "audio/uSoundOutput.h"
+
+// Made at its first use, and chosen at the first call made to it, so that start-up waits for
+// no sound server.
+TSoundOutput& DefaultSoundOutput();
