@@ -13,15 +13,13 @@
 //   --player raw       the same hand-over on a plain SDL callback, with any rate, format,
 //                      channel count, buffer and allowed changes (--rate --format --channels
 //                      --samples --allow), to try shapes the player does not offer;
-//   --player pulse     no SDL: libpulse with a long buffer (--tlength, --minreq, in ms), an
-//                      edit written over what has not been played yet from --margin ms on.
+//   --player pulse     TAKTOLA's TPulseLoopPlayer: no SDL, PulseAudio's own stream.
 // Build against a TAKTOLA build (stream_shapes.sh does):
 //   g++ -std=c++20 -O2 -I SOURCE stream_probe.cpp BUILD/libtaktola_sound.a
 //       BUILD/libtaktola_core.a $(pkg-config --cflags --libs sdl2) -lpulse-simple -lpulse -pthread
 // Prints one line of key=value pairs.
 #include <SDL.h>
 #include <pulse/error.h>
-#include <pulse/pulseaudio.h>
 #include <pulse/simple.h>
 
 #include <algorithm>
@@ -42,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/uPulsePlayer.h"
 #include "audio/uSdlPlayer.h"
 #include "audio/uWavUtils.h"
 
@@ -160,105 +159,28 @@ struct TRawPlayer {
   }
 };
 
-// TAKTOLA's player, fed as the window feeds it.
+// TAKTOLA's players, fed as the window feeds them: the SDL player, or the PulseAudio one.
 struct TTaktolaPlayer {
-  std::unique_ptr<TSdlLoopPlayer> player;
+  std::unique_ptr<TSoundOutput> player;
+  TSdlLoopPlayer* sdl = nullptr;
   TMemoryStream clicks, marker;
 
-  bool Open(int samples) {
-    player = std::make_unique<TSdlLoopPlayer>(samples);
+  bool Open(int samples, bool pulse) {
+    if (pulse) {
+      auto p = std::make_unique<TPulseLoopPlayer>();
+      if (!p->Connect()) return false;
+      player = std::move(p);
+    } else {
+      auto p = std::make_unique<TSdlLoopPlayer>(samples);
+      sdl = p.get();
+      player = std::move(p);
+    }
     WriteWav(clicks, ClickMeasure(SampleRate), 0);
     WriteWav(marker, TWav4416MI(SampleRate / 10, Marker), 0);
     return player->PlayWavLoop(clicks, player->NextStartMs());
   }
 
   void HandOver(bool toMarker) { player->PlayWavLoop(toMarker ? marker : clicks, player->NextStartMs()); }
-};
-
-// Not an SDL shape: libpulse directly, with a long buffer that the server is asked to refill
-// seldom, and an edit written over the part of the buffer not yet played (the server rewinds
-// what it had mixed ahead). What it would take for the server to wake seldom and still hear
-// an edit soon.
-struct TPulsePlayer {
-  pa_threaded_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
-  pa_stream* stream = nullptr;
-  std::vector<std::int16_t> clicks, marker;
-  // What plays from which sample on: the loops in turn, each from its own first sample.
-  std::vector<std::pair<std::uint64_t, const std::vector<std::int16_t>*>> timeline;
-  std::uint64_t written = 0;  // the stream's write index, in samples
-  double marginMs = 5;
-
-  std::int16_t Sample(std::uint64_t i) const {
-    auto it = std::upper_bound(timeline.begin(), timeline.end(), i,
-                               [](std::uint64_t v, const auto& e) { return v < e.first; });
-    --it;
-    return (*it->second)[(i - it->first) % it->second->size()];
-  }
-
-  void Write(std::uint64_t from, std::uint64_t to, std::int64_t seekBytes) {
-    std::vector<std::int16_t> data(to - from);
-    for (std::uint64_t i = from; i < to; ++i) data[i - from] = Sample(i);
-    pa_stream_write(stream, data.data(), data.size() * 2, nullptr, seekBytes, PA_SEEK_RELATIVE);
-  }
-
-  static void Requested(pa_stream*, std::size_t bytes, void* self) {
-    auto* p = static_cast<TPulsePlayer*>(self);
-    p->Write(p->written, p->written + bytes / 2, 0);
-    p->written += bytes / 2;
-  }
-  static void Signal(pa_stream*, void* self) { pa_threaded_mainloop_signal(static_cast<TPulsePlayer*>(self)->loop, 0); }
-  static void ContextSignal(pa_context*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<TPulsePlayer*>(self)->loop, 0);
-  }
-
-  bool Open(double tlengthMs, double minreqMs, double margin) {
-    marginMs = margin;
-    clicks = ClickMeasure(SampleRate);
-    marker.assign(SampleRate / 10, Marker);
-    timeline.emplace_back(0, &clicks);
-    loop = pa_threaded_mainloop_new();
-    context = pa_context_new(pa_threaded_mainloop_get_api(loop), "stream_probe");
-    pa_context_set_state_callback(context, ContextSignal, this);
-    pa_threaded_mainloop_lock(loop);
-    pa_threaded_mainloop_start(loop);
-    pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr);
-    while (pa_context_get_state(context) != PA_CONTEXT_READY) {
-      if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) return pa_threaded_mainloop_unlock(loop), false;
-      pa_threaded_mainloop_wait(loop);
-    }
-    const pa_sample_spec spec = {PA_SAMPLE_S16LE, SampleRate, 1};
-    stream = pa_stream_new(context, "stream_probe", &spec, nullptr);
-    pa_stream_set_write_callback(stream, Requested, this);
-    pa_stream_set_state_callback(stream, Signal, this);
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(tlengthMs * 1000), &spec));
-    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(minreqMs * 1000), &spec));
-    attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(-1);
-    pa_stream_connect_playback(stream, nullptr, &attr,
-                               static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE),
-                               nullptr, nullptr);
-    while (pa_stream_get_state(stream) != PA_STREAM_READY) {
-      if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) return pa_threaded_mainloop_unlock(loop), false;
-      pa_threaded_mainloop_wait(loop);
-    }
-    pa_threaded_mainloop_unlock(loop);
-    return true;
-  }
-
-  void HandOver(bool toMarker) {
-    pa_threaded_mainloop_lock(loop);
-    pa_usec_t now = 0;
-    if (pa_stream_get_time(stream, &now) < 0) now = 0;
-    // The sample being played now and a margin: everything after it is rewritten.
-    const auto at = static_cast<std::uint64_t>((now / 1e6 + marginMs / 1e3) * SampleRate);
-    timeline.emplace_back(std::max<std::uint64_t>(at, timeline.back().first), toMarker ? &marker : &clicks);
-    const std::uint64_t from = timeline.back().first;
-    if (from < written) Write(from, written, -static_cast<std::int64_t>((written - from) * 2));
-    pa_threaded_mainloop_unlock(loop);
-  }
 };
 
 // The monitor, read in 2 ms fragments, each with the time it came.
@@ -324,7 +246,7 @@ struct TRecorder {
 int main(int argc, char** argv) {
   std::string kind = "taktola", format = "s16", source = "bench.monitor";
   int rate = 44100, channels = 1, samples = 1024, allowed = 0, serverPid = 0, edits = 20;
-  double window = 20, settle = 3, tlength = 200, minreq = 50, margin = 5;
+  double window = 20, settle = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string k = argv[i], v = argv[i + 1];
     if (k == "--player") kind = v;
@@ -337,20 +259,13 @@ int main(int argc, char** argv) {
     else if (k == "--window") window = std::stod(v);
     else if (k == "--edits") edits = std::stoi(v);
     else if (k == "--source") source = v;
-    else if (k == "--tlength") tlength = std::stod(v);
-    else if (k == "--minreq") minreq = std::stod(v);
-    else if (k == "--margin") margin = std::stod(v);
     else return std::fprintf(stderr, "unknown option %s\n", k.c_str()), 64;
   }
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   TRawPlayer raw;
   TTaktolaPlayer taktola;
-  TPulsePlayer pulse;
   std::function<void(bool)> handOver;
-  if (kind == "pulse") {
-    if (!pulse.Open(tlength, minreq, margin)) return std::fprintf(stderr, "pulse: cannot open a stream\n"), 1;
-    handOver = [&](bool m) { pulse.HandOver(m); };
-  } else if (kind == "raw") {
+  if (kind == "raw") {
     const SDL_AudioFormat f = format == "f32" ? AUDIO_F32SYS : format == "s32" ? AUDIO_S32SYS : AUDIO_S16SYS;
     if (f == AUDIO_S32SYS) return std::fprintf(stderr, "s32 is not written by this probe\n"), 64;
     if (!raw.Open(rate, f, channels, samples, allowed)) return std::fprintf(stderr, "open: %s\n", SDL_GetError()), 1;
@@ -358,7 +273,7 @@ int main(int argc, char** argv) {
                 raw.have.channels, raw.have.samples);
     handOver = [&](bool m) { raw.HandOver(m); };
   } else {
-    if (!taktola.Open(samples)) return std::fprintf(stderr, "open: %s\n", SDL_GetError()), 1;
+    if (!taktola.Open(samples, kind == "pulse")) return std::fprintf(stderr, "open: %s\n", SDL_GetError()), 1;
     handOver = [&](bool m) { taktola.HandOver(m); };
   }
   const auto sleepMs = [](double ms) { std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms)); };

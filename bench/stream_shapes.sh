@@ -7,13 +7,11 @@
 #
 # BUILD_DIR: a TAKTOLA build (its libtaktola_sound.a and libtaktola_core.a are linked, its
 # source tree is read from CMakeCache.txt). A SHAPE is key=value pairs joined by commas:
-#   player=taktola|raw  TAKTOLA's TSdlLoopPlayer, or the same hand-over on a plain callback
+#   player=taktola|pulse|raw  TAKTOLA's TSdlLoopPlayer or TPulseLoopPlayer, or the SDL
+#                       player's hand-over on a plain callback
 #   samples=N           SDL's buffer (both players)
 #   rate=HZ format=s16|f32 channels=N allow=FLAGS   (raw only; allow: SDL_AUDIO_ALLOW_*)
 #   latency=MS          PULSE_LATENCY_MSEC for the player's process
-#   player=pulse tlength=MS minreq=MS margin=MS
-#                       not SDL: libpulse with a long buffer, an edit written over what is
-#                       not yet played from MS after the sample playing now
 #   driver=NAME         SDL_AUDIODRIVER (pulseaudio unless given)
 # e.g. bench/stream_shapes.sh build player=taktola,samples=1024 player=taktola,samples=2048
 #
@@ -63,7 +61,7 @@ run_shape() {
     v=${k#*=}
     k=${k%%=*}
     case $k in
-      player | samples | rate | format | channels | allow | tlength | minreq | margin) args+=("--$k" "$v") ;;
+      player | samples | rate | format | channels | allow) args+=("--$k" "$v") ;;
       latency) envs+=("PULSE_LATENCY_MSEC=$v") ;;
       driver) envs+=("SDL_AUDIODRIVER=$v") ;;
       *) bench_die "unknown shape key $k" ;;
