@@ -22,11 +22,12 @@ void StartUp() {
   // On Linux the theme comes from the session bus, which the application object connects
   // to, so the application must exist first.
   ThemeStartup();
-  ApplyApplicationLook(SysAccentColor & 0xFFFFFF);
+  ApplyApplicationLook(SysAccentColor & 0xFFFFFF, IsLightTheme());
 }
 
-void ApplyApplicationLook(TColor accent) {
+void ApplyApplicationLook(TColor accent, bool light) {
   UseBaseStyle();
   QApplication::setFont(UIFont());
-  TrySetStyle(LightStyleName, accent);
+  // The theme's own style at once, so the window's widgets are polished once, in it.
+  TrySetStyle(light ? LightStyleName : DarkStyleName, accent);
 }

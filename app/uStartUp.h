@@ -11,10 +11,10 @@ inline constexpr const char* DesktopFileName = "example.taktola.Taktola";
 
 // SetApplicationIdentity, the window icon and the accessible roles; then reads the desktop's
 // theme once and sets the look of every window: ApplyApplicationLook with the accent colour
-// just read.
+// and the theme just read.
 void StartUp();
 
-// The toolkit's base style, the 9-point UI font for every control, and the light style with
-// the accent colour. The font is set application-wide before the style sheet: with a sheet
-// in force, a font set on a window no longer reaches the controls inside it.
-void ApplyApplicationLook(TColor accent);
+// The toolkit's base style, the 9-point UI font for every control, and the light or dark style
+// with the accent colour. The font is set application-wide before the style sheet: with a
+// sheet in force, a font set on a window no longer reaches the controls inside it.
+void ApplyApplicationLook(TColor accent, bool light = true);
