@@ -336,7 +336,9 @@ void NormalizeWav(const TWav4416MS& mix, TWav4416MI& samples) {
 }
 
 void PrepareRendering() {
-  for (const float tone : ToneFreqs) TableSines().Of(tone);
+  // The default note's tone only: each table tone costs about 0.3 MB and 2 ms to make, so
+  // the others are made at their first use, and memory holds only the tones in use.
+  TableSines().Of(ToneFreqs[DefaultToneIndex]);
   std::unique_lock<std::mutex> kept;
   std::vector<float> own;
   if (float* const mix = KeptMix().Lock(LongestMeasure, kept, own); kept.owns_lock())

@@ -49,10 +49,10 @@ void AddVoice(TWav4416MS& mix, std::int32_t voice, std::uint32_t start, const TR
 // is silent. `samples` must already have the mix's length.
 void NormalizeWav(const TWav4416MS& mix, TWav4416MI& samples);
 
-// Makes now what builds keep rather than at their first use: the sines of every ToneFreqs
-// tone (about 0.5 M sines and 4.3 MB, which the first build of a measure with many table
-// tones otherwise pays for) and the mix buffer. Safe from any thread, at any time, any
-// number of times; a build that runs meanwhile waits only for the tones it uses.
+// Makes now what builds keep rather than at their first use: the sines of the default note's
+// tone (36 k sines, 0.3 MB; each other table tone is made at its first use, about 2 ms once)
+// and the mix buffer. Safe from any thread, at any time, any number of times; a build that
+// runs meanwhile waits only for the tones it uses.
 void PrepareRendering();
 
 // Renders the notes into a measure of `length` samples at tpCount BPM. Throws when a voice

@@ -66,10 +66,16 @@ void BM_EightLongNotesEightVoices(benchmark::State& state) {
 }
 
 // The child of BM_FirstBuildAllTones: the process's first build of that measure, after
-// PrepareRendering when asked; prints its time and the thread's processor time, in ms.
-int FirstBuildOnce(bool prepared) {
-  if (prepared) PrepareRendering();
-  const TNotes notes = SixteenLongNotesAllTones();
+// PrepareRendering when asked (mode 1 and 2); mode 2 builds the default 4/4 measure with one
+// note in a tone not made yet instead, as when a user picks a new tone. Prints its time and
+// the thread's processor time, in ms.
+int FirstBuildOnce(int mode) {
+  if (mode > 0) PrepareRendering();
+  TNotes notes = SixteenLongNotesAllTones();
+  if (mode == 2) {
+    notes = DefaultNotes(4);
+    notes[1].tone = ToneFreqs[2];
+  }
   const auto cpu = [] {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -85,9 +91,10 @@ int FirstBuildOnce(bool prepared) {
   return 0;
 }
 
-// The first build in a fresh process pays for the kept sines of fifteen tones (and for the
-// fresh memory they and the mix take) unless the program made them ahead with
-// PrepareRendering. The time is the child's own measure of that one build.
+// The first build in a fresh process pays for the kept sines of the tones it uses that are not
+// made yet (and for the fresh memory they and the mix take): fifteen tones without
+// PrepareRendering (0) and with it (1), one new tone with it (2). The time is the child's own
+// measure of that one build.
 void BM_FirstBuildAllTones(benchmark::State& state) {
   const std::string command = std::filesystem::read_symlink("/proc/self/exe").string() + " --first-build " +
                               std::to_string(state.range(0));
@@ -113,6 +120,7 @@ BENCHMARK(BM_FirstBuildAllTones)
     ->ArgName("prepared")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(5)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -239,7 +247,7 @@ BENCHMARK(BM_PeakMemoryOfTheWorstFile)->ArgName("distinct")->Arg(1)->Arg(0)->Ite
 int main(int argc, char** argv) {
   // The children of BM_PeakMemoryOfTheWorstFile and BM_FirstBuildAllTones.
   if (argc == 3 && std::string(argv[1]) == "--render-file") return RenderFileOnce(argv[2]);
-  if (argc == 3 && std::string(argv[1]) == "--first-build") return FirstBuildOnce(std::string(argv[2]) == "1");
+  if (argc == 3 && std::string(argv[1]) == "--first-build") return FirstBuildOnce(std::atoi(argv[2]));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
