@@ -49,11 +49,9 @@ bool TProgramRun::Start(std::shared_ptr<const TProgramPlan> plan) {
     Stop();
     return false;
   }
+  // Its stamp is the start read: the first sample at or after it is B0 itself.
   TEntry entry{*first, FPlan, FOrigin, {}, RenderPlannedMeasure(*first, FReader), false};
-  FStream.Clear();
-  WriteWav(FStream, entry.samples, 0);
-  FStream.position = 0;
-  FSounds = FOutput.PlayWavLoop(FStream, startMs);
+  HandOver(entry, FLastMs);
   FEntries.push_back(std::move(entry));
   FNext = Pull();
   return FSounds;

@@ -100,4 +100,25 @@ TEST_F(FrmMainProgram, AProgramWithAMissingPatternIsRefusedNamingIt) {
   EXPECT_TRUE(sound.loops.empty());
 }
 
+TEST(ProgramTitle, NamesTheStepRoundRepetitionAndTimeLeftInTheUiLanguage) {
+  TProgram program;
+  program.rounds.push_back({1, {TProgramStep{}}});
+  program.rounds.push_back({3, {TProgramStep{}, TProgramStep{}}});
+  TPlannedMeasure heard;
+  heard.place = {1, 1};
+  heard.repetition = 1;
+  const struct {
+    bool japanese;
+    std::uint64_t samplesLeft;
+    const char* title;
+  } cases[] = {
+      {false, 75 * 44100, "TAKTOLA- Sports Metronome - Run - step 3/3 - round 2/2 (repeat 2/3) - 1:15 left"},
+      // A part of a second left counts as a second.
+      {false, 1, "TAKTOLA- Sports Metronome - Run - step 3/3 - round 2/2 (repeat 2/3) - 0:01 left"},
+      {true, 75 * 44100, "TAKTOLA- Sports Metronome - Run - ステップ 3/3 - ラウンド 2/2 (2/3回目) - 残り 1:15"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ProgramTitle("Run", program, heard, c.samplesLeft, c.japanese).toStdString(), c.title);
+}
+
 }  // namespace
