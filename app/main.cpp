@@ -1,12 +1,14 @@
 // Start-up: the command line, the desktop's theme, the application and its look, the main
 // window and the About dialog, the event loop.
 #include <QApplication>
+#include <QTimer>
 #include <thread>
 
 #include "app/uCommandLine.h"
 #include "app/uStartUp.h"
 #include "audio/uWavUtils.h"
 #include "ui/uFrmMain.h"
+#include "ui/uStdDialogs.h"
 #include "ui/uVCLFrmAbout.h"
 
 int main(int argc, char* argv[]) {
@@ -21,6 +23,8 @@ int main(int argc, char* argv[]) {
   TVCLFrmAbout about(&frmMain);
   frmMain.AttachAbout(&about);
   frmMain.show();
+  if (const auto program = ProgramToPlay(QApplication::arguments()))
+    QTimer::singleShot(0, &frmMain, [&frmMain, path = *program] { Guarded([&] { frmMain.PlayProgram(path); }); });
   // The sines of the tone table, made beside the window's start rather than at the first
   // Start, so that every build renders within a couple of milliseconds.
   std::jthread prepare(PrepareRendering);

@@ -74,6 +74,18 @@ std::string FolderList(const std::vector<std::filesystem::path>& folders) {
 
 }  // namespace
 
+bool IsProgramArgument(const QString& argument) {
+  return !argument.startsWith(QLatin1Char('-')) &&
+         argument.endsWith(QString::fromLatin1(ProgramExtension.data(), static_cast<qsizetype>(ProgramExtension.size())),
+                           Qt::CaseInsensitive);
+}
+
+std::optional<std::filesystem::path> ProgramToPlay(const QStringList& arguments) {
+  for (qsizetype i = arguments.size() - 1; i > 0; --i)
+    if (IsProgramArgument(arguments[i])) return std::filesystem::path(arguments[i].toStdString());
+  return std::nullopt;
+}
+
 std::optional<TCommandLineAnswer> AnswerCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -123,15 +135,20 @@ std::optional<TCommandLineAnswer> AnswerCommandLine(const QStringList& arguments
     // The usage line names the program as installed, not the path it was started by (nor,
     // before an application object exists, a placeholder).
     QString text = parser.helpText();
-    text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: %1 [options]").arg(program));
+    text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: %1 [options] [PROGRAM.tktp]").arg(program));
+    text += QStringLiteral("\nA training program (.tktp) named without an option is played in the window from its "
+                           "start.\n");
     return TCommandLineAnswer{text.toStdString(), false, 0, std::nullopt};
   }
   if (parser.isSet(version))
     return TCommandLineAnswer{(program + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n'))
                                   .toStdString(),
                               false, 0, std::nullopt};
-  if (!parser.positionalArguments().isEmpty())
-    return Refusal(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+  // One training program may be named, to be played in the window.
+  const QStringList positional = parser.positionalArguments();
+  const bool programToPlay = positional.size() == 1 && !parser.isSet(exportOption) && IsProgramArgument(positional.first());
+  if (!positional.isEmpty() && !programToPlay)
+    return Refusal(QStringLiteral("unexpected argument '%1'").arg(positional.first()));
   if (!parser.isSet(exportOption)) {
     for (const QCommandLineOption* option : {&minutesOption, &outputOption})
       if (parser.isSet(*option)) return Refusal(QStringLiteral("--%1 needs --export").arg(option->names().first()));

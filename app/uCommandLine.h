@@ -54,6 +54,11 @@ TCommandLineAnswer RunExport(const TExportRequest& request, const TExportEnviron
 // pass through to the application object.
 std::optional<TCommandLineAnswer> AnswerCommandLine(const QStringList& arguments);
 
+// Whether an argument names a training program to play in the window: a ".tktp" file.
+bool IsProgramArgument(const QString& argument);
+// The program the command line (as AnswerCommandLine let it through) names to play, if any.
+std::optional<std::filesystem::path> ProgramToPlay(const QStringList& arguments);
+
 // AnswerCommandLine on argv, and RunExport on this system when it asks for an export (with a
 // core application object, which needs no display); prints the answer and gives its exit
 // status.

@@ -33,6 +33,10 @@ TEST(CommandLine, HelpVersionAndErrors) {
       {{"taktola", "--frobnicate"}, false, 2, true, "taktola: Unknown option 'frobnicate'."},
       {{"taktola", "-style"}, false, 2, true, "Missing value after '-style'."},
       {{"taktola", "Run.tktm"}, false, 2, true, "unexpected argument 'Run.tktm'"},
+      // A program named alone is played in the window; two, or with an export, are not taken.
+      {{"taktola", "Run.tktp"}, true, 0, false, ""},
+      {{"taktola", "Run.tktp", "Walk.tktp"}, false, 2, true, "unexpected argument 'Run.tktp'"},
+      {{"taktola", "--export", "Run", "--output", "a.wav", "Walk.tktp"}, false, 2, true, "unexpected argument 'Walk.tktp'"},
       // An export needs what to export and where; its options mean nothing without it.
       {{"taktola", "--export", "Run", "--minutes", "10"}, false, 2, true, "--export needs --output FILE"},
       {{"taktola", "--export"}, false, 2, true, "Missing value after '--export'."},

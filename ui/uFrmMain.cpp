@@ -264,7 +264,8 @@ void TFrmMain::FormDestroy() {
   // No command from the desktop may reach a window on its way out.
   FMedia.reset();
   // The player must be done with the loop before the window's memory goes.
-  if (Timer1->isActive()) Transport.Stop();
+  if (Run.Active()) Run.Stop();
+  else if (Timer1->isActive()) Transport.Stop();
   Timer1->stop();
   Transport.Forget();
   Notes.clear();
@@ -390,6 +391,7 @@ void TFrmMain::UpdateTSCount() { TSCount = TimeSigBeats.at(cbTimeS->currentIndex
 void TFrmMain::ResetNotes() { Notes = DefaultNotes(TSCount); }
 
 void TFrmMain::cbTimeSChange() {
+  if (Run.Active()) UnloadProgram();  // the user takes over: the pattern plays on in this time signature
   UpdateTSCount();
   ResetNotes();
   NotesIndex = -1;
@@ -404,7 +406,10 @@ void TFrmMain::DrawMeasure() {
   // Painted only when it changed: the ticks call this too, and so show while playing also
   // a change that repaints nothing of its own (a press selects a note). What is repainted
   // a screen reader hears too.
-  if (Image1->ShowMeasure(TSCount, Notes, NotesIndex, {FGColor, BGColor, AcColor})) UpdateMeasureDescription();
+  const TNotes* notes = &Notes;
+  std::int32_t beats = TSCount, index = NotesIndex;
+  ShowsHeardStep(notes, beats, index);
+  if (Image1->ShowMeasure(beats, *notes, index, {FGColor, BGColor, AcColor})) UpdateMeasureDescription();
   // The playhead shows while the measure plays: Stop, or a start that failed, wipes it.
   if (!Timer1->isActive()) Image1->HidePlayhead();
 }
@@ -537,6 +542,10 @@ constexpr const char* NoDeviceTextJa = "サウンドデバイスを開けませ�
 }  // namespace
 
 void TFrmMain::btStartClick() {
+  if (FProgram) {
+    StartProgram();
+    return;
+  }
   StopIfFails([&] {
     const bool sounds = Transport.Start([&] { return BuildMeasure(); });
     ScheduleTick();
@@ -546,17 +555,31 @@ void TFrmMain::btStartClick() {
 }
 
 void TFrmMain::btStopClick() {
+  if (Run.Active()) {
+    StopProgram();
+    return;
+  }
   Transport.Stop();
   Timer1->stop();
   DrawMeasure();
 }
 
 void TFrmMain::nbTempoChange() {
+  if (FShowingTempo) return;  // the program's tempo shown, not the user's
   TPCount = TempoFromText(seTempo->lineEdit()->text().toStdString());
+  if (Run.Active()) {
+    UnloadProgram();  // the user takes over: the pattern plays on at this tempo
+    return;
+  }
   RestartIfPlaying();
 }
 
 void TFrmMain::RestartIfPlaying() {
+  if (Run.Active()) {
+    // The steps that play the current pattern play the edit from the measure handed over last.
+    Run.ReplacePlan(ProgramPlan());
+    return;
+  }
   // The timer runs exactly while a measure plays.
   if (!Timer1->isActive()) return;
   Timer1->stop();
@@ -600,6 +623,16 @@ void TFrmMain::ReportSound(bool sounds) {
 }
 
 void TFrmMain::Timer1Timer() {
+  if (Run.Active()) {
+    ReportSound(Env.Sound->CheckDevice());
+    if (!Run.Poll()) {
+      StopProgram();  // its end is heard: stopped as Stop stops it
+      return;
+    }
+    ShowProgramHeard();
+    Timer1->setInterval(ProgramTickMs());
+    return;
+  }
   ReportSound(Env.Sound->CheckDevice());
   DrawMeasure();
   ScheduleTick();

@@ -9,14 +9,19 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "audio/uBeatClock.h"
+#include "audio/uProgramRun.h"
 #include "audio/uSoundDevice.h"
 #include "audio/uSoundOutput.h"
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
 #include "pattern/uPatternFile.h"
+#include "pattern/uProgram.h"
 #include "platform/uColor.h"
 #include "platform/uMpris.h"
 #include "platform/uResources.h"
@@ -59,6 +64,12 @@ struct TFrmMainEnv {
   std::function<std::unique_ptr<TMediaControls>(TMediaHooks)> MediaControls = RegisterMpris;
 };
 
+// The window's title while a program plays: "TAKTOLA- Sports Metronome", then the program's
+// name, the step of all steps, the round and its repetition, and the time left (m:ss), in
+// the UI language.
+QString ProgramTitle(const std::string& name, const TProgram& program, const TPlannedMeasure& heard,
+                     std::uint64_t samplesLeft, bool japanese);
+
 class TFrmMain : public QWidget {
   Q_OBJECT
  public:
@@ -67,6 +78,12 @@ class TFrmMain : public QWidget {
 
   // The About dialog that the About button opens; it is made after the main window.
   void AttachAbout(TVCLFrmAbout* about);
+
+  // Loads the training program and plays it from its beginning; Start plays it again from
+  // there and Stop ends it, until a pattern is picked from the list. A program that names
+  // patterns the pattern folders lack is refused with a message naming them. True when it
+  // plays.
+  bool PlayProgram(const std::filesystem::path& path);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -169,6 +186,26 @@ class TFrmMain : public QWidget {
   // from the fourth tap of a series on, the tempo follows the taps as if typed.
   void TapTempo();
 
+  // Training programs (uFrmMainProgram.cpp). The plan of the loaded program, the current
+  // pattern (the editor's notes) in the steps that name none.
+  std::shared_ptr<TProgramPlan> ProgramPlan() const;
+  void StartProgram();
+  // Ends the program's sound; the program stays loaded.
+  void StopProgram();
+  // Unloads the program; when it played, the pattern plays on from its start.
+  void UnloadProgram();
+  // The title, tempo field and measure view for what is heard now.
+  void ShowProgramHeard();
+  // Ms to the next sixteenth heard of the program, at most a poll's interval.
+  int ProgramTickMs();
+  // The next step, from the media controls.
+  void ProgramNext();
+  // What the measure view shows while a program plays: the heard measure's notes, beats and
+  // the note chosen; false while none plays.
+  bool ShowsHeardStep(const TNotes*& notes, std::int32_t& beats, std::int32_t& index);
+  // Sets the tempo field without running its handler.
+  void ShowTempo(std::int32_t tempo);
+
   // The desktop's media controls (uFrmMainMedia.cpp): they press Start and Stop, and are
   // told what plays after every handler.
   void ConnectMediaControls();
@@ -229,4 +266,11 @@ class TFrmMain : public QWidget {
   QPointer<QWidget> FSoundBox;   // that warning, while it is shown
   TTapTempo FTaps;               // the taps of tap tempo
   std::unique_ptr<TMediaControls> FMedia;  // the media controls, where the desktop has them
+  // The training program loaded (none: patterns play), its name, its steps' patterns
+  // [round][step] and which steps play the current pattern; its run while it plays.
+  std::optional<TProgram> FProgram;
+  std::string FProgramName;
+  std::vector<std::vector<TStepPattern>> FProgramPatterns;
+  TProgramRun Run{*Env.Sound, Env.Resources};
+  bool FShowingTempo = false;  // the tempo field is being set to the heard tempo
 };

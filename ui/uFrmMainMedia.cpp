@@ -5,12 +5,18 @@
 #include <QTimer>
 
 #include "ui/uFrmMain.h"
+#include "ui/uSpinEdit.h"
+#include "ui/uStdDialogs.h"
 
 void TFrmMain::ConnectMediaControls() {
   if (!Env.MediaControls) return;
   TMediaHooks hooks;
   hooks.Play = [this] { btStart->click(); };
   hooks.Stop = [this] { btStop->click(); };
+  hooks.Next = [this] {
+    Guarded([&] { ProgramNext(); });
+    Guarded([&] { PublishMediaState(); });
+  };
   hooks.Raise = [this] {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -25,6 +31,7 @@ void TFrmMain::ConnectMediaControls() {
 TMediaState TFrmMain::MediaState() const {
   // A pattern picked from the list is named by it; an edited or new one by the window.
   const bool named = cbNotesList->currentIndex() > 0;
+  if (Run.Active()) return {true, true, QString::fromStdString(FProgramName), seTempo->value()};
   return {Timer1->isActive(), false, named ? cbNotesList->currentText() : windowTitle(), TPCount};
 }
 

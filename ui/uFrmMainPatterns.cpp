@@ -54,6 +54,7 @@ void TFrmMain::RefreshNotesList() {
 
 void TFrmMain::cbNotesListChange() {
   if (cbNotesList->currentIndex() <= 0) return;
+  if (FProgram) UnloadProgram();  // back to playing patterns
   const auto file = cbNotesList->currentData().value<std::filesystem::path>();
   std::int32_t timeSig = cbTimeS->currentIndex();
   std::int32_t tempo = seTempo->value();
