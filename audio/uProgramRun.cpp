@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-std::uint64_t TProgramRun::SampleOfMs(std::uint64_t ms) {
-  // Exactly the player's computation, rounding of the double included.
-  return static_cast<std::uint64_t>(std::ceil(static_cast<double>(ms) * 44.1));
-}
-
 std::uint64_t TProgramRun::StampOf(std::uint64_t sample) {
   std::uint64_t ms = sample * 10 / 441;
-  while (ms > 0 && SampleOfMs(ms) > sample) --ms;
+  while (ms > 0 && FirstSampleAtMs(ms) > sample) --ms;
   return ms;
 }
 
@@ -43,7 +38,7 @@ bool TProgramRun::Start(std::shared_ptr<const TProgramPlan> plan) {
   const std::uint32_t startMs = FOutput.NextStartMs();
   FLastMs32 = startMs;
   FLastMs = startMs;
-  FOrigin = SampleOfMs(startMs);
+  FOrigin = FirstSampleAtMs(startMs);
   const std::optional<TPlannedMeasure> first = Pull();
   if (!first) {
     Stop();
@@ -80,7 +75,7 @@ TProgramRun::TEntry TProgramRun::Follow(const TEntry& before, std::optional<TPla
     entry.samples.assign(TrailingSilence, 0);
   }
   const std::uint64_t stamp = StampOf(entry.begin);
-  const std::size_t lead = static_cast<std::size_t>(entry.begin - SampleOfMs(stamp));
+  const std::size_t lead = static_cast<std::size_t>(entry.begin - FirstSampleAtMs(stamp));
   entry.lead.assign(before.samples.end() - static_cast<std::ptrdiff_t>(std::min(lead, before.samples.size())),
                     before.samples.end());
   return entry;

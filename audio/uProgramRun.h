@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+#include "audio/uDeviceClock.h"
 #include "audio/uProgramPlan.h"
 #include "audio/uSoundOutput.h"
 #include "audio/uWavUtils.h"
@@ -68,8 +69,6 @@ class TProgramRun {
 
   // The stamp of a boundary sample: the last millisecond whose first sample is at or before it.
   static std::uint64_t StampOf(std::uint64_t sample);
-  // The player's rule: the first sample at or after the millisecond.
-  static std::uint64_t SampleOfMs(std::uint64_t ms);
 
  private:
   struct TEntry {

@@ -14,10 +14,8 @@ constexpr std::uint64_t MsSamples(std::chrono::milliseconds ms) {
 
 constexpr pa_sample_spec StreamSpec{PA_SAMPLE_S16LE, SampleRate, 1};
 
-// The first sample at or after millisecond `ms` of the sound.
-std::uint64_t SampleOfMs(std::uint64_t ms) {
-  return static_cast<std::uint64_t>(std::ceil(static_cast<double>(ms) * 44.1));
-}
+bool IsGood(pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); }
+bool IsGood(pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); }
 
 // The mainloop's lock for a scope.
 class TLocked {
@@ -35,10 +33,22 @@ class TLocked {
   pa_threaded_mainloop* FLoop;
 };
 
+// Waits, with the lock held, until a context or stream is ready or has failed; whether it is
+// ready. Its state callback signals the mainloop.
+template <class TState, class TRead>
+bool WaitUntilSettled(pa_threaded_mainloop* loop, TRead state, TState readyState) {
+  for (;;) {
+    const TState now = state();
+    if (now == readyState) return true;
+    if (!IsGood(now)) return false;
+    pa_threaded_mainloop_wait(loop);
+  }
+}
+
 }  // namespace
 
 TPulseLoopPlayer::TPulseLoopPlayer(std::chrono::milliseconds retryInterval)
-    : FRetryInterval(retryInterval), FRetryDelay(retryInterval / 2), FNextTry(TClock::now()), FFreeSince(TClock::now()) {}
+    : FRetry(retryInterval) {}
 
 TPulseLoopPlayer::~TPulseLoopPlayer() { Disconnect(); }
 
@@ -65,16 +75,8 @@ bool TPulseLoopPlayer::Connect() {
   if (pa_threaded_mainloop_start(FMainloop) >= 0) {
     TLocked lock(FMainloop);
     // Never start a server for us: without one, SDL's drivers are tried instead.
-    if (pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-      for (;;) {
-        const pa_context_state_t state = pa_context_get_state(FContext);
-        if (state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state)) {
-          ready = state == PA_CONTEXT_READY;
-          break;
-        }
-        pa_threaded_mainloop_wait(FMainloop);
-      }
-    }
+    if (pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0)
+      ready = WaitUntilSettled(FMainloop, [&] { return pa_context_get_state(FContext); }, PA_CONTEXT_READY);
   }
   if (!ready) Disconnect();
   return ready;
@@ -106,7 +108,7 @@ bool TPulseLoopPlayer::OpenStream() {
   pa_proplist_free(props);
   if (stream == nullptr) return false;
   // The stream begins where the clock stands, and the loop at the place the clock gives it.
-  FStreamBase = FWritten = std::max(FreeSamples(), SampleOfMs(FLastMs));
+  FStreamBase = FWritten = std::max(FStandIn.Samples(), FirstSampleAtMs(FLastMs));
   FStream = stream;
   pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { Signal(self); }, this);
   pa_stream_set_write_callback(stream, &TPulseLoopPlayer::Requested, this);
@@ -122,16 +124,8 @@ bool TPulseLoopPlayer::OpenStream() {
   attr.fragsize = static_cast<std::uint32_t>(-1);
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
   bool ready = false;
-  if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0) {
-    for (;;) {
-      const pa_stream_state_t state = pa_stream_get_state(stream);
-      if (state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state)) {
-        ready = state == PA_STREAM_READY;
-        break;
-      }
-      pa_threaded_mainloop_wait(FMainloop);
-    }
-  }
+  if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0)
+    ready = WaitUntilSettled(FMainloop, [&] { return pa_stream_get_state(stream); }, PA_STREAM_READY);
   if (!ready) CloseStream();
   return ready;
 }
@@ -140,8 +134,7 @@ void TPulseLoopPlayer::CloseStream() {
   // With the lock held.
   if (FStream == nullptr) return;
   // The system's clock carries on from where the stream's stood.
-  FFreeBase = std::max(StreamClock(), SampleOfMs(FLastMs));
-  FFreeSince = TClock::now();
+  FStandIn.RestartAt(std::max(StreamClock(), FirstSampleAtMs(FLastMs)));
   pa_stream_set_write_callback(FStream, nullptr, nullptr);
   pa_stream_set_state_callback(FStream, nullptr, nullptr);
   pa_stream_disconnect(FStream);
@@ -158,15 +151,8 @@ bool TPulseLoopPlayer::Lost() {
 
 bool TPulseLoopPlayer::TryOpen() {
   const bool opened = OpenStream();
-  // As the SDL player: each failure waits twice as long, up to eight intervals.
-  FRetryDelay = opened ? FRetryInterval / 2 : std::min(2 * FRetryDelay, 8 * FRetryInterval);
-  FNextTry = TClock::now() + (opened ? FRetryInterval : FRetryDelay);
+  FRetry.After(opened);
   return opened;
-}
-
-std::uint64_t TPulseLoopPlayer::FreeSamples() const {
-  const double since = std::chrono::duration<double>(TClock::now() - FFreeSince).count();
-  return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
 }
 
 std::uint64_t TPulseLoopPlayer::HeardSamples() {
@@ -183,15 +169,9 @@ std::uint64_t TPulseLoopPlayer::StreamClock() {
 }
 
 std::uint64_t TPulseLoopPlayer::SamplesPlayed() {
-  if (FStream == nullptr) return FreeSamples();
+  if (FStream == nullptr) return FStandIn.Samples();
   TLocked lock(FMainloop);
   return StreamClock();
-}
-
-std::uint64_t TPulseLoopPlayer::WidenMs(std::uint32_t ms) const {
-  const std::uint64_t base = FLastMs;
-  const auto delta = static_cast<std::int32_t>(ms - static_cast<std::uint32_t>(base));
-  return static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + delta);
 }
 
 void TPulseLoopPlayer::Fill(std::int16_t* out, std::uint64_t from, std::uint64_t count) const noexcept {
@@ -247,14 +227,14 @@ bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t st
   auto samples = ReadWavImage(stream.bytes);
   if (!samples) return false;
   auto loop = std::make_unique<TLoop>(std::move(*samples));
-  const std::uint64_t switchAt = SampleOfMs(WidenMs(startMs));
+  const std::uint64_t switchAt = FirstSampleAtMs(WidenMs(FLastMs, startMs));
   if (FStream == nullptr) TryOpen();
   FPlaying = true;
   std::unique_ptr<TLoop> done;
   {
     TLocked lock(FMainloop);
     // A previous loop still wanted before the stamp stays; one already written out goes.
-    if (FPrevious && (FStream == nullptr ? FreeSamples() : FWritten) < FLoopStart) {
+    if (FPrevious && (FStream == nullptr ? FStandIn.Samples() : FWritten) < FLoopStart) {
       // Two hand-overs before the first was due: the older one is never heard.
       done = std::move(FLoop);
     } else {
@@ -293,7 +273,7 @@ bool TPulseLoopPlayer::CheckDevice() {
     Disconnect();
   } else if (FStream != nullptr) {
     return true;
-  } else if (TClock::now() < FNextTry) {
+  } else if (!FRetry.Due()) {
     return false;
   }
   return TryOpen();

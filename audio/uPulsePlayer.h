@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/uDeviceClock.h"
 #include "audio/uSoundOutput.h"
 
 struct pa_threaded_mainloop;
@@ -61,11 +62,9 @@ class TPulseLoopPlayer final : public TSoundOutput {
   void CloseStream();
   bool Lost();
   bool TryOpen();
-  std::uint64_t FreeSamples() const;
   // With the lock held: the stream's samples heard so far, and the clock.
   std::uint64_t HeardSamples();
   std::uint64_t StreamClock();
-  std::uint64_t WidenMs(std::uint32_t ms) const;
   // Writes the timeline's next `count` samples; with the lock held.
   void WriteTimeline(std::uint64_t count);
   void Fill(std::int16_t* out, std::uint64_t from, std::uint64_t count) const noexcept;
@@ -73,13 +72,10 @@ class TPulseLoopPlayer final : public TSoundOutput {
   static void Signal(void* self) noexcept;
 
   // The caller's thread only.
-  std::chrono::milliseconds FRetryInterval;
-  std::chrono::milliseconds FRetryDelay;
-  TClock::time_point FNextTry;
+  TRetryPacing FRetry;
   bool FPlaying = false;
   std::uint64_t FLastMs = 0;
-  std::uint64_t FFreeBase = 0;
-  TClock::time_point FFreeSince;
+  TStandInClock FStandIn;  // the clock while no stream plays
   pa_threaded_mainloop* FMainloop = nullptr;
   pa_context* FContext = nullptr;
 

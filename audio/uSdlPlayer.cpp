@@ -5,18 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
-
-// The first sample at or after millisecond `ms` of the sound.
-std::uint64_t SampleOfMs(std::uint64_t ms) {
-  return static_cast<std::uint64_t>(std::ceil(static_cast<double>(ms) * 44.1));
-}
-
-}  // namespace
-
 TSdlLoopPlayer::TSdlLoopPlayer(int bufferSamples, std::chrono::milliseconds retryInterval)
-    : FBufferSamples(bufferSamples), FRetryInterval(retryInterval), FRetryDelay(retryInterval / 2), FNextTry(TClock::now()),
-      FFreeSince(TClock::now()) {}
+    : FBufferSamples(bufferSamples), FRetry(retryInterval) {}
 
 TSdlLoopPlayer::~TSdlLoopPlayer() {
   if (FDevice != 0) Close();
@@ -49,7 +39,7 @@ bool TSdlLoopPlayer::Open() {
   }
   // The device starts paused, so its callback does not run yet. It begins where the clock
   // stands, and the loop at the place the clock gives it.
-  const std::uint64_t at = FreeSamples();
+  const std::uint64_t at = FStandIn.Samples();
   SwitchIfDue(at);
   FRetired.reset();
   FPlayed = at;
@@ -74,19 +64,14 @@ void TSdlLoopPlayer::Close(bool keepDriver) {
   FDevice = 0;
   // The system's clock carries on from where the sample clock stood (or a reading or stamp
   // of it went), so the clock never runs back.
-  FFreeBase = std::max(FPlayed, SampleOfMs(FLastMs));
-  FFreeSince = TClock::now();
+  FStandIn.RestartAt(std::max(FPlayed, FirstSampleAtMs(FLastMs)));
 }
 
 bool TSdlLoopPlayer::Lost() { return FDevice != 0 && SDL_GetAudioDeviceStatus(FDevice) == SDL_AUDIO_STOPPED; }
 
 bool TSdlLoopPlayer::TryOpen() {
   const bool opened = Open();
-  // Each failure waits twice as long before the next try, up to eight intervals: a
-  // machine without any sound card is not asked every second, and a device plugged in is
-  // still found within seconds.
-  FRetryDelay = opened ? FRetryInterval / 2 : std::min(2 * FRetryDelay, 8 * FRetryInterval);
-  FNextTry = TClock::now() + (opened ? FRetryInterval : FRetryDelay);
+  FRetry.After(opened);
   return opened;
 }
 
@@ -111,7 +96,7 @@ bool TSdlLoopPlayer::CheckDevice() {
     Close();  // and try at once: the system may offer another device already
   } else if (FDevice != 0) {
     return true;
-  } else if (TClock::now() < FNextTry) {
+  } else if (!FRetry.Due()) {
     return false;  // a failed open costs milliseconds and a burst of driver messages
   }
   return TryOpen();
@@ -160,21 +145,9 @@ void TSdlLoopPlayer::Fill(std::int16_t* out, std::uint64_t count) noexcept {
   FLastCallback = TClock::now();
 }
 
-std::uint64_t TSdlLoopPlayer::FreeSamples() const {
-  const double since = std::chrono::duration<double>(TClock::now() - FFreeSince).count();
-  return FFreeBase + static_cast<std::uint64_t>(since * SampleRate);
-}
-
 std::size_t TSdlLoopPlayer::PositionAt(std::uint64_t at) const noexcept {
   if (!FLoop || FLoop->empty() || at < FLoopStart) return 0;
   return static_cast<std::size_t>((at - FLoopStart) % FLoop->size());
-}
-
-std::uint64_t TSdlLoopPlayer::WidenMs(std::uint32_t ms) const {
-  // The stamp is within 2^31 ms of the last reading.
-  const std::uint64_t base = FLastMs;
-  const auto delta = static_cast<std::int32_t>(ms - static_cast<std::uint32_t>(base));
-  return static_cast<std::uint64_t>(static_cast<std::int64_t>(base) + delta);
 }
 
 std::uint32_t TSdlLoopPlayer::NextStartMs() {
@@ -191,14 +164,14 @@ bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t star
   auto samples = ReadWavImage(stream.bytes);
   if (!samples) return false;
   auto loop = std::make_unique<TLoop>(std::move(*samples));
-  const std::uint64_t switchAt = SampleOfMs(WidenMs(startMs));
+  const std::uint64_t switchAt = FirstSampleAtMs(WidenMs(FLastMs, startMs));
   // Changing what plays is the user's doing: always try for a device (for a start,
   // NextStartMs has just tried).
   if (FPlaying) HasDevice();
   std::unique_ptr<TLoop> retired, replaced;
   // Only pointers are swapped under the lock; what comes out is freed after it.
   Lock();
-  if (FDevice == 0) SwitchIfDue(FreeSamples());
+  if (FDevice == 0) SwitchIfDue(FStandIn.Samples());
   retired = std::move(FRetired);
   replaced = std::move(FNext);  // a hand-over that has not happened yet is superseded
   FNext = std::move(loop);
@@ -224,7 +197,7 @@ bool TSdlLoopPlayer::StopWav() {
 }
 
 std::uint64_t TSdlLoopPlayer::SamplesPlayed() {
-  if (FDevice == 0) return FreeSamples();
+  if (FDevice == 0) return FStandIn.Samples();
   Lock();
   const std::uint64_t played = FPlayed;
   Unlock();
@@ -248,7 +221,7 @@ std::uint64_t TSdlLoopPlayer::LastHandOverSample() {
 std::uint32_t TSdlLoopPlayer::TimeGetTime() {
   std::uint64_t ms;
   if (FDevice == 0) {
-    ms = static_cast<std::uint64_t>(static_cast<double>(FreeSamples()) / 44.1);
+    ms = static_cast<std::uint64_t>(static_cast<double>(FStandIn.Samples()) / 44.1);
   } else {
     // The callback fills a whole buffer at once; between two calls the device plays it out
     // at the sample rate. Spread the count over that time so the clock moves smoothly, by at

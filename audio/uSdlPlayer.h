@@ -27,6 +27,7 @@
 #include <chrono>
 #include <memory>
 
+#include "audio/uDeviceClock.h"
 #include "audio/uSoundOutput.h"
 
 class TSdlLoopPlayer final : public TSoundOutput {
@@ -78,21 +79,15 @@ class TSdlLoopPlayer final : public TSoundOutput {
   void Fill(std::int16_t* out, std::uint64_t count) noexcept;
   // Where in FLoop sample `at` of the timeline falls.
   std::size_t PositionAt(std::uint64_t at) const noexcept;
-  std::uint64_t FreeSamples() const;
-  // The 64-bit millisecond of a 32-bit stamp, which lies near the clock.
-  std::uint64_t WidenMs(std::uint32_t ms) const;
 
   // The caller's thread only (the GUI thread), no lock.
   int FBufferSamples;
-  std::chrono::milliseconds FRetryInterval;
-  std::chrono::milliseconds FRetryDelay;  // after the last failed try
-  TClock::time_point FNextTry;          // CheckDevice tries no earlier
+  TRetryPacing FRetry;                  // when CheckDevice tries again
   SDL_AudioDeviceID FDevice = 0;
   bool FDriverUp = false;               // the audio subsystem is initialised
   bool FPlaying = false;                // a loop is wanted; the device runs exactly then
   std::uint64_t FLastMs = 0;            // the last reading or stamp; the clock never shows less
-  std::uint64_t FFreeBase = 0;          // while no device plays: the clock's sample at
-  TClock::time_point FFreeSince;        //   this moment
+  TStandInClock FStandIn;               // the clock while no device plays
   std::uint64_t FOpenedAt = 0;
   int FOpenings = 0;
 

@@ -10,7 +10,7 @@
 namespace {
 
 // The loop player as its contract says: a hand-over stamped with millisecond m takes over at
-// sample SampleOfMs(m) between two samples, or, arriving later, at the sample then being
+// sample FirstSampleAtMs(m) between two samples, or, arriving later, at the sample then being
 // played, entering the image where the stamp puts it; a newer hand-over replaces one not yet
 // taken over. The clock is the samples played, so it never runs ahead here.
 class TModelPlayer : public TSoundOutput {
@@ -25,7 +25,7 @@ class TModelPlayer : public TSoundOutput {
   bool PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) override {
     auto image = ReadWavImage(stream.bytes);
     EXPECT_TRUE(image.has_value());
-    handOvers.push_back({startMs, TProgramRun::SampleOfMs(now), std::move(*image)});
+    handOvers.push_back({startMs, FirstSampleAtMs(now), std::move(*image)});
     return true;
   }
   bool StopWav() override {
@@ -41,10 +41,10 @@ class TModelPlayer : public TSoundOutput {
     TWav4416MI out(count, 0);
     for (std::size_t i = 0; i < handOvers.size(); ++i) {
       const THandOver& h = handOvers[i];
-      const std::uint64_t at = std::max(TProgramRun::SampleOfMs(h.stamp), h.handedAt);
+      const std::uint64_t at = std::max(FirstSampleAtMs(h.stamp), h.handedAt);
       // Replaced before it was taken over: never heard.
       if (i + 1 < handOvers.size() && handOvers[i + 1].handedAt < at) continue;
-      const std::uint64_t start = TProgramRun::SampleOfMs(h.stamp);
+      const std::uint64_t start = FirstSampleAtMs(h.stamp);
       for (std::uint64_t t = at; t < count; ++t) out[t] = h.image[(t - start) % h.image.size()];
     }
     return out;
@@ -106,15 +106,15 @@ TEST(ProgramRun, StampsAndShapesMakeTheOutputTheExportedSamples) {
     for (auto cursor = plan->Begin(); const auto m = cursor.Next();) measures.push_back(*m);
     // Every measure, and the silence after the last, handed over once, in time.
     ASSERT_EQ(player.handOvers.size(), measures.size() + 1);
-    const std::uint64_t b0 = TProgramRun::SampleOfMs(player.handOvers[0].stamp);
+    const std::uint64_t b0 = FirstSampleAtMs(player.handOvers[0].stamp);
     for (std::size_t k = 1; k < player.handOvers.size(); ++k) {
       const auto& h = player.handOvers[k];
       const std::uint64_t boundary = b0 + (k < measures.size() ? measures[k].firstSample : plan->TotalSamples());
-      const std::uint64_t s = TProgramRun::SampleOfMs(h.stamp);
+      const std::uint64_t s = FirstSampleAtMs(h.stamp);
       EXPECT_LE(s, boundary) << "hand-over " << k;
       EXPECT_LT(boundary - s, 45u) << "hand-over " << k;
       EXPECT_LT(h.handedAt + 150 * 44, s) << "well ahead of its start";
-      EXPECT_GT(h.handedAt, TProgramRun::SampleOfMs(player.handOvers[k - 1].stamp) + 44 * 99)
+      EXPECT_GT(h.handedAt, FirstSampleAtMs(player.handOvers[k - 1].stamp) + 44 * 99)
           << "only once the one before surely began";
     }
     const TWav4416MI expected = PlanSamples(*plan, voices.Reader());
@@ -124,8 +124,8 @@ TEST(ProgramRun, StampsAndShapesMakeTheOutputTheExportedSamples) {
                             [](std::int16_t v) { return v == 0; }))
         << "silence after the end";
     // Finished once the end is heard, and not much later.
-    EXPECT_GE(TProgramRun::SampleOfMs(player.now), b0 + expected.size());
-    EXPECT_LE(TProgramRun::SampleOfMs(player.now), b0 + expected.size() + 44 * (stepMs + 1));
+    EXPECT_GE(FirstSampleAtMs(player.now), b0 + expected.size());
+    EXPECT_LE(FirstSampleAtMs(player.now), b0 + expected.size() + 44 * (stepMs + 1));
   }
 }
 
@@ -143,17 +143,17 @@ TEST(ProgramRun, ALateHandOverComesInInPhase) {
     TModelPlayer player;
     TProgramRun run(player, voices.Reader());
     ASSERT_TRUE(run.Start(plan));
-    const std::uint64_t b0 = TProgramRun::SampleOfMs(player.handOvers[0].stamp);
+    const std::uint64_t b0 = FirstSampleAtMs(player.handOvers[0].stamp);
     const auto boundaryMs = static_cast<std::uint32_t>(TProgramRun::StampOf(b0 + measures[3].firstSample));
     PlayThrough(run, player, 20, boundaryMs + 10, stall);
     // The hand-over made after the stall, and the boundary it missed.
     std::size_t late = 0;
     for (std::size_t k = 1; k < player.handOvers.size(); ++k)
-      if (player.handOvers[k].handedAt > TProgramRun::SampleOfMs(player.handOvers[k].stamp)) late = k;
+      if (player.handOvers[k].handedAt > FirstSampleAtMs(player.handOvers[k].stamp)) late = k;
     ASSERT_GT(late, 0u);
     // The end of what was handed over before the stall.
     const auto& before = player.handOvers[late - 1];
-    const std::uint64_t missed = TProgramRun::SampleOfMs(before.stamp) + before.image.size();
+    const std::uint64_t missed = FirstSampleAtMs(before.stamp) + before.image.size();
     EXPECT_EQ(missed, b0 + measures[4].firstSample);
     const std::uint64_t from = player.handOvers[late].handedAt;
     const TWav4416MI out = player.Output(b0 + expected.size());
@@ -172,7 +172,7 @@ TEST(ProgramRun, WhatIsHeardFollowsTheMeasuresAndTheTimeLeft) {
   TProgramRun run(player, voices.Reader());
   const auto plan = ThreeSteps();
   ASSERT_TRUE(run.Start(plan));
-  const std::uint64_t b0 = TProgramRun::SampleOfMs(player.handOvers[0].stamp);
+  const std::uint64_t b0 = FirstSampleAtMs(player.handOvers[0].stamp);
   std::vector<TPlannedMeasure> measures;
   for (auto cursor = plan->Begin(); const auto m = cursor.Next();) measures.push_back(*m);
   // Before the sound is heard: the start of the first measure.
@@ -209,16 +209,16 @@ TEST(ProgramRun, AnEditOfTheNotesIsHeardInPhaseAndAChangedLengthIsRefused) {
   TModelPlayer player;
   TProgramRun run(player, voices.Reader());
   ASSERT_TRUE(run.Start(ThreeSteps()));
-  const std::uint64_t b0 = TProgramRun::SampleOfMs(player.handOvers[0].stamp);
+  const std::uint64_t b0 = FirstSampleAtMs(player.handOvers[0].stamp);
   // Into the second measure of the first step, then the notes change.
-  while (TProgramRun::SampleOfMs(player.now) < b0 + 2 * MeasureLength(4, 200) - 20000) {
+  while (FirstSampleAtMs(player.now) < b0 + 2 * MeasureLength(4, 200) - 20000) {
     run.Poll();
     player.now += 20;
   }
   TNotes edited = DefaultNotes(4);
   edited.push_back(DefaultNote(6));
   const auto editedPlan = ThreeSteps(edited);
-  const std::uint64_t editAt = TProgramRun::SampleOfMs(player.now);
+  const std::uint64_t editAt = FirstSampleAtMs(player.now);
   ASSERT_TRUE(run.ReplacePlan(editedPlan));
   PlayThrough(run, player, 20);
   const TWav4416MI before = PlanSamples(*ThreeSteps(), voices.Reader());
@@ -265,7 +265,7 @@ TEST(ProgramRun, NextBeginsTheNextStepOnAMeasureBoundaryAndNotAfterTheLast) {
   EXPECT_EQ(heard[1].measure, 0);
   EXPECT_EQ(heard[1].tempo, 180);
   // The output has no gap at the boundary: the first step's measure, then the ramp's.
-  const std::uint64_t b0 = TProgramRun::SampleOfMs(player.handOvers[0].stamp);
+  const std::uint64_t b0 = FirstSampleAtMs(player.handOvers[0].stamp);
   const TWav4416MI out = player.Output(b0 + MeasureLength(4, 200) * 2);
   const TWav4416MI first = RenderPlannedMeasure(heard[0], voices.Reader());
   EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin() + static_cast<std::ptrdiff_t>(b0 + MeasureLength(4, 200))));
