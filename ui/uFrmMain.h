@@ -9,12 +9,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "audio/uBeatClock.h"
 #include "audio/uSoundOutput.h"
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
+#include "pattern/uProgram.h"
 #include "pattern/uPatternFile.h"
 #include "platform/uColor.h"
 #include "platform/uMpris.h"
@@ -33,6 +36,7 @@ class QTimer;
 class TImage;
 class TPanel;
 class TVCLFrmAbout;
+struct TDialogEnv;
 
 // The program's sound output: the SDL loop player, opened at its first use.
 TSoundOutput& DefaultSoundOutput();
@@ -41,6 +45,21 @@ TSoundOutput& DefaultSoundOutput();
 // (ListPatternFiles); each name carries the path of its file, as the file system names it,
 // as the item's data (a std::filesystem::path).
 void ListNoteFiles(QComboBox& list, const std::vector<std::filesystem::path>& folders);
+
+// The texts of saving under a name (a pattern, a program), in one language.
+struct TSaveTexts {
+  const char* caption;
+  const char* prompt;
+  const char* defaultName;
+  const char* overwrite;
+  const char* invalidName;
+};
+// Asks for a name (proposing `proposal`, or the texts' default when it is empty), refuses a
+// name that cannot be stored, asks before replacing a file, and makes the folder: the path
+// to save to, or no value when the user gave up.
+std::optional<std::filesystem::path> AskSavePath(QWidget* parent, const TSaveTexts& texts,
+                                                 const std::filesystem::path& folder, std::string_view extension,
+                                                 const QString& proposal = {});
 
 // The pattern folders of this program and this user, as they are now.
 TPatternFolders DefaultPatternFolders();
@@ -68,6 +87,11 @@ class TFrmMain : public QWidget {
 
   // The About dialog that the About button opens; it is made after the main window.
   void AttachAbout(TVCLFrmAbout* about);
+
+  // The pattern in the editor and the tempo in its field, as the program and export
+  // dialogs take them.
+  TStepPattern CurrentPattern() const;
+  std::int32_t CurrentTempo() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -154,6 +178,12 @@ class TFrmMain : public QWidget {
   // Appearance.
   void ApplyTheme();
   void btAboutClick();
+
+  // The program and export dialogs (Ctrl+P, Ctrl+E, the measure view's context menu).
+  TDialogEnv DialogEnv() const;
+  void ShowPrograms();
+  void ShowExport();
+  void Image1ContextMenu(const QPoint& at);
 
   // Keyboard, tooltips and accessibility (uFrmMainKeyboard.cpp).
   // The keys of the whole window; true when the key was one of them.
