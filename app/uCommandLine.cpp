@@ -92,7 +92,8 @@ std::optional<TCommandLineAnswer> AnswerCommandLine(const QStringList& arguments
       QStringLiteral("A metronome for sports training: shape one measure of notes, sine tones or spoken counts, "
                      "and loop it at 60 to 240 BPM.\nPatterns are saved beside the program when its folder can be "
                      "written, otherwise in %1.\n\nKeys: Space starts and stops; + and - step the tempo (with Shift "
-                     "by 10); T, four times or more, taps the tempo; Ctrl+S saves the pattern; F1 shows About; "
+                     "by 10); T, four times or more, taps the tempo; Ctrl+S saves the pattern; Ctrl+P edits training "
+                     "programs; Ctrl+E exports to an audio file; F1 shows About; "
                      "Ctrl+Q quits. In the measure: Left and Right "
                      "select a note, Shift+Left and Shift+Right move it by a sixteenth, Delete removes it, Insert "
                      "adds one.")

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/uExport.h"
 #include "audio/uProgramPlan.h"
 #include "audio/uWavUtils.h"
 
@@ -27,9 +28,6 @@ struct TCommandLineAnswer {
   // Set (with no text) when the arguments ask for an export, which RunExport then does.
   std::optional<TExportRequest> exportRequest;
 };
-
-// The longest export, in minutes: ten hours, well within a WAV file's 4 GB.
-inline constexpr double MaxExportMinutes = 600;
 
 // What an export reads besides its request: where patterns and programs are, how numbers in
 // pattern files are written, the count-in's language and the voice recordings.

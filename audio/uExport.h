@@ -13,6 +13,9 @@
 
 #include "audio/uProgramPlan.h"
 
+// The longest export, in minutes: ten hours, well within a WAV file's 4 GB.
+inline constexpr double MaxExportMinutes = 600;
+
 enum class TExportFormat { Wav, Flac, OggVorbis, Mp3 };
 
 // A format's usual file extension (".wav", ".flac", ".ogg", ".mp3") and its name.

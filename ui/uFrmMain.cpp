@@ -227,6 +227,9 @@ void TFrmMain::ConnectHandlers() {
   Handle(Image1, &TImage::MouseMove, &TFrmMain::Image1MouseMove);
   Handle(Image1, &TImage::MouseUp, &TFrmMain::Image1MouseUp);
   Handle(Image1, &TImage::KeyDown, &TFrmMain::Image1KeyDown);
+  // A right click, the Menu key or Shift+F10 opens the programs and export from the measure.
+  Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+  Handle(Image1, &QWidget::customContextMenuRequested, &TFrmMain::Image1ContextMenu);
   // The image follows the window's size; its new size is known once it has been laid out.
   Handle(Image1, &TImage::Resized, &TFrmMain::FormResize);
   qApp->installEventFilter(this);

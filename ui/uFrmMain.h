@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "audio/uBeatClock.h"
@@ -20,6 +21,7 @@
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
+#include "pattern/uProgram.h"
 #include "pattern/uPatternFile.h"
 #include "pattern/uProgram.h"
 #include "platform/uColor.h"
@@ -39,12 +41,28 @@ class QTimer;
 class TImage;
 class TPanel;
 class TVCLFrmAbout;
+struct TDialogEnv;
 
 
 // Fills a list with a blank first entry and the names of the pattern files in the folders
 // (ListPatternFiles); each name carries the path of its file, as the file system names it,
 // as the item's data (a std::filesystem::path).
 void ListNoteFiles(QComboBox& list, const std::vector<std::filesystem::path>& folders);
+
+// The texts of saving under a name (a pattern, a program), in one language.
+struct TSaveTexts {
+  const char* caption;
+  const char* prompt;
+  const char* defaultName;
+  const char* overwrite;
+  const char* invalidName;
+};
+// Asks for a name (proposing `proposal`, or the texts' default when it is empty), refuses a
+// name that cannot be stored, asks before replacing a file, and makes the folder: the path
+// to save to, or no value when the user gave up.
+std::optional<std::filesystem::path> AskSavePath(QWidget* parent, const TSaveTexts& texts,
+                                                 const std::filesystem::path& folder, std::string_view extension,
+                                                 const QString& proposal = {});
 
 // The pattern folders of this program and this user, as they are now.
 TPatternFolders DefaultPatternFolders();
@@ -84,6 +102,10 @@ class TFrmMain : public QWidget {
   // patterns the pattern folders lack is refused with a message naming them. True when it
   // plays.
   bool PlayProgram(const std::filesystem::path& path);
+  // The pattern in the editor and the tempo in its field, as the program and export
+  // dialogs take them.
+  TStepPattern CurrentPattern() const;
+  std::int32_t CurrentTempo() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -170,6 +192,12 @@ class TFrmMain : public QWidget {
   // Appearance.
   void ApplyTheme();
   void btAboutClick();
+
+  // The program and export dialogs (Ctrl+P, Ctrl+E, the measure view's context menu).
+  TDialogEnv DialogEnv() const;
+  void ShowPrograms();
+  void ShowExport();
+  void Image1ContextMenu(const QPoint& at);
 
   // Keyboard, tooltips and accessibility (uFrmMainKeyboard.cpp).
   // The keys of the whole window; true when the key was one of them.

@@ -69,6 +69,10 @@ bool TFrmMain::WindowKey(const QKeyEvent& e) {
     command->click();
     return true;
   }
+  if ((key == Qt::Key_P || key == Qt::Key_E) && modifiers == Qt::ControlModifier) {
+    key == Qt::Key_P ? ShowPrograms() : ShowExport();
+    return true;
+  }
   if (key == Qt::Key_Q && modifiers == Qt::ControlModifier) {
     close();
     return true;
