@@ -29,6 +29,7 @@ struct TFrmProgramAccess {
   QPushButton* Remove() { return f.btRemove; }
   QPushButton* Up() { return f.btUp; }
   QPushButton* Save() { return f.btSave; }
+  QPushButton* Play() { return f.btPlay; }
   QLabel* Total() { return f.lbTotal; }
   template <typename T>
   T* Cell(int row, int column) {
@@ -196,7 +197,10 @@ TEST_F(FrmMainPrograms, TheTableHoldsEveryProgramItCanShow) {
                        Step("Gone", 165, 165, TDurationUnit::Seconds, 1)}},
         TProgramRound{2, {Step("", 100, 120, TDurationUnit::Seconds, 600)}}}},
   };
-  TFrmProgram dialog(frm.get(), TDialogEnv{[] { return false; }, [this] { return TPatternFolders{folder.path, {folder.path}}; }});
+  TDialogEnv env;
+  env.IsJapanese = [] { return false; };
+  env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
+  TFrmProgram dialog(frm.get(), env);
   for (const TProgram& program : programs) {
     EXPECT_EQ(RowsProgram(ProgramRows(program)), program);
     dialog.SetProgram(program);
@@ -228,6 +232,28 @@ TEST_F(FrmMainPrograms, AProgramOpensFromTheListInJapanese) {
       dialog->reject();
     });
   });
+}
+
+TEST_F(FrmMainPrograms, PlayStartsTheChosenProgramInTheWindowWithTheListFocused) {
+  const TProgram saved{{TProgramRound{2, {Step("", 150, 150, TDurationUnit::Measures, 4)}}}};
+  SaveProgram(folder.path / "Sprints.tktp", saved);
+  Press(Qt::Key_P, [&](TModalDriver& d) {
+    d.Then([&](QWidget* w) {
+      auto* dialog = qobject_cast<TFrmProgram*>(w);
+      TFrmProgramAccess p{*dialog};
+      ActivateForKeys(dialog);
+      // A user comes for the list: it has the focus, and no button is the default one.
+      EXPECT_TRUE(p.Programs()->hasFocus());
+      EXPECT_FALSE(p.Play()->autoDefault());
+      p.Programs()->setCurrentRow(0);
+      p.Play()->click();
+    });
+  });
+  // The dialog closed, and the window plays the program.
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_TRUE(frm->windowTitle().contains("Sprints")) << frm->windowTitle().toStdString();
+  EXPECT_TRUE(frm->windowTitle().startsWith("TAKTOLA- Sports Metronome"));
+  EXPECT_FALSE(sound.loops.empty());
 }
 
 class FrmMainExport : public FrmMainPrograms {

@@ -194,7 +194,7 @@ class TFrmMain : public QWidget {
   void btAboutClick();
 
   // The program and export dialogs (Ctrl+P, Ctrl+E, the measure view's context menu).
-  TDialogEnv DialogEnv() const;
+  TDialogEnv DialogEnv();
   void ShowPrograms();
   void ShowExport();
   void Image1ContextMenu(const QPoint& at);

@@ -102,7 +102,7 @@ TStepPattern TFrmMain::CurrentPattern() const { return TStepPattern{Notes, TSCou
 
 std::int32_t TFrmMain::CurrentTempo() const { return seTempo->value(); }
 
-TDialogEnv TFrmMain::DialogEnv() const {
+TDialogEnv TFrmMain::DialogEnv() {
   TDialogEnv env;
   env.IsJapanese = Env.IsJapanese;
   env.PatternFolders = Env.PatternFolders;
@@ -110,6 +110,7 @@ TDialogEnv TFrmMain::DialogEnv() const {
   env.CurrentPattern = [this] { return CurrentPattern(); };
   env.CurrentTempo = [this] { return CurrentTempo(); };
   env.Resources = Env.Resources;
+  env.PlayProgram = [this](const std::filesystem::path& path) { return PlayProgram(path); };
   return env;
 }
 

@@ -94,6 +94,8 @@ TFrmProgram::TFrmProgram(QWidget* parent, TDialogEnv env) : QDialog(parent), Env
   lbPrograms = new QLabel;
   lbxPrograms = new QListWidget;
   btOpen = new QPushButton;
+  btPlay = new QPushButton;
+  btPlay->setVisible(static_cast<bool>(Env.PlayProgram));
   lbSteps = new QLabel;
   tbSteps = new QTableWidget(0, ColCount);
   tbSteps->verticalHeader()->setVisible(false);
@@ -115,6 +117,7 @@ TFrmProgram::TFrmProgram(QWidget* parent, TDialogEnv env) : QDialog(parent), Env
   left->addWidget(lbPrograms);
   left->addWidget(lbxPrograms, 1);
   left->addWidget(btOpen);
+  left->addWidget(btPlay);
   auto* rowButtons = new QHBoxLayout;
   for (QWidget* w : {btAdd, btRemove, btUp, btDown}) rowButtons->addWidget(w);
   rowButtons->addStretch(1);
@@ -135,7 +138,11 @@ TFrmProgram::TFrmProgram(QWidget* parent, TDialogEnv env) : QDialog(parent), Env
   all->addLayout(bottom);
   resize(960, 440);
 
+  // Enter acts on what has the focus (the list opens a program): no button is the default,
+  // so Enter in the list or the table never also adds a step or closes the dialog.
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
   connect(btOpen, &QPushButton::clicked, this, [this] { Guarded([&] { OpenSelected(); }); });
+  connect(btPlay, &QPushButton::clicked, this, [this] { Guarded([&] { PlaySelected(); }); });
   connect(lbxPrograms, &QListWidget::itemActivated, this, [this] { Guarded([&] { OpenSelected(); }); });
   connect(btAdd, &QPushButton::clicked, this, [this] { Guarded([&] { btAddClick(); }); });
   connect(btRemove, &QPushButton::clicked, this, [this] { Guarded([&] { btRemoveClick(); }); });
@@ -168,6 +175,9 @@ void TFrmProgram::ApplyCaptions() {
   setWindowTitle(j ? QStringLiteral("トレーニングプログラム") : QStringLiteral("Training Programs"));
   lbPrograms->setText(j ? QStringLiteral("プログラム(&P):") : QStringLiteral("&Programs:"));
   btOpen->setText(j ? QStringLiteral("開く(&O)") : QStringLiteral("&Open"));
+  btPlay->setText(j ? QStringLiteral("再生(&Y)") : QStringLiteral("Pla&y"));
+  btPlay->setToolTip(j ? QStringLiteral("保存されたプログラムを最初から再生します (スタートでもう一度、ストップで終了)")
+                       : QStringLiteral("Plays the saved program from its beginning (Start plays it again, Stop ends it)"));
   lbSteps->setText(j ? QStringLiteral("ステップ(&T):") : QStringLiteral("S&teps:"));
   btAdd->setText(j ? QStringLiteral("追加(&A)") : QStringLiteral("&Add"));
   btRemove->setText(j ? QStringLiteral("削除(&R)") : QStringLiteral("&Remove"));
@@ -405,6 +415,18 @@ void TFrmProgram::btSaveClick() {
   RefreshLists();
   const auto items = lbxPrograms->findItems(FName, Qt::MatchExactly);
   if (!items.isEmpty()) lbxPrograms->setCurrentItem(items.front());
+}
+
+void TFrmProgram::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Filling the table moved the focus into it; a user comes for the list first.
+  lbxPrograms->setFocus();
+}
+
+void TFrmProgram::PlaySelected() {
+  const int index = lbxPrograms->currentRow();
+  if (index < 0 || index >= static_cast<int>(FPrograms.size()) || !Env.PlayProgram) return;
+  if (Env.PlayProgram(FPrograms[static_cast<std::size_t>(index)].path)) accept();
 }
 
 void TFrmProgram::OpenSelected() {

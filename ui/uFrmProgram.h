@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct TDialogEnv {
   std::function<TStepPattern()> CurrentPattern = [] { return TStepPattern{DefaultNotes(4), 4}; };
   std::function<std::int32_t()> CurrentTempo = [] { return DefaultTempo; };
   TResourceReader Resources = ReadResource;
+  // Plays a saved program in the window (the window says why when it cannot); none: the
+  // dialog offers no Play.
+  std::function<bool(const std::filesystem::path&)> PlayProgram;
 };
 
 // One row of the table: a step, the round it belongs to (numbered from 1) and that round's
@@ -81,6 +85,8 @@ class TFrmProgram : public QDialog {
   void MoveRow(int by);
   void btSaveClick();
   void OpenSelected();
+  void PlaySelected();
+  void showEvent(QShowEvent* event) override;
 
   TDialogEnv Env;
   bool FJapanese = false;
@@ -92,6 +98,7 @@ class TFrmProgram : public QDialog {
   QLabel* lbPrograms = nullptr;
   QListWidget* lbxPrograms = nullptr;
   QPushButton* btOpen = nullptr;
+  QPushButton* btPlay = nullptr;
   QLabel* lbSteps = nullptr;
   QTableWidget* tbSteps = nullptr;
   QPushButton* btAdd = nullptr;
