@@ -100,6 +100,24 @@ TEST_F(FrmMainProgram, AProgramWithAMissingPatternIsRefusedNamingIt) {
   EXPECT_TRUE(sound.loops.empty());
 }
 
+TEST_F(FrmMainProgram, ASavedPatternsStepIsShownButNotEditedThroughTheView) {
+  TNotes saved = DefaultNotes(3);
+  saved[1].offset = 20;
+  SaveNotes(folder.path / "Waltz.tktm", saved, 0, 140, ".");
+  const TNotes before = a->Notes();
+  ASSERT_TRUE(frm->PlayProgram(SaveRamp("Waltz")));
+  // Into the second step, which plays the saved 3/4 pattern.
+  ASSERT_TRUE(TickUntil([&] { return TempoText() != "120"; }));
+  // A press on the saved pattern's second note, which the current pattern has not there.
+  const QPoint second(SixteenthX(MeasureGeometry(a->Image1()->width(), a->Image1()->height(), 3).c, 20),
+                      a->Image1()->height() / 2);
+  QTest::mouseClick(a->Image1(), Qt::LeftButton, Qt::NoModifier, second);
+  QTest::keyClick(a->Image1(), Qt::Key_Delete);
+  QTest::keyClick(a->Image1(), Qt::Key_Insert);
+  EXPECT_EQ(a->Notes(), before);
+  EXPECT_EQ(a->NotesIndex(), -1);
+}
+
 TEST(ProgramTitle, NamesTheStepRoundRepetitionAndTimeLeftInTheUiLanguage) {
   TProgram program;
   program.rounds.push_back({1, {TProgramStep{}}});

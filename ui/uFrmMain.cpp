@@ -420,6 +420,7 @@ void TFrmMain::DrawMeasure() {
 int TFrmMain::NoteAt(int X, int Y) const { return ::NoteAt(Notes, Image1->width(), Image1->height(), TSCount, X, Y); }
 
 void TFrmMain::Image1MouseDown(Qt::MouseButton, int X, int Y) {
+  if (ShowsSavedStep()) return;
   NotesIndex = NoteAt(X, Y);
   mf = true;
 }

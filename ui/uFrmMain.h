@@ -231,6 +231,9 @@ class TFrmMain : public QWidget {
   // What the measure view shows while a program plays: the heard measure's notes, beats and
   // the note chosen; false while none plays.
   bool ShowsHeardStep(const TNotes*& notes, std::int32_t& beats, std::int32_t& index);
+  // A program plays a saved pattern's step now: the view shows that pattern, which the
+  // view's mouse and keys leave alone (they edit the current pattern, not shown then).
+  bool ShowsSavedStep();
   // Sets the tempo field without running its handler.
   void ShowTempo(std::int32_t tempo);
 

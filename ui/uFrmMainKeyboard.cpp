@@ -93,6 +93,7 @@ void TFrmMain::TapTempo() {
 }
 
 void TFrmMain::Image1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  if (ShowsSavedStep()) return;
   switch (key) {
     case Qt::Key_Left:
     case Qt::Key_Right: {

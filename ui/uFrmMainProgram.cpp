@@ -151,6 +151,12 @@ bool TFrmMain::ShowsHeardStep(const TNotes*& notes, std::int32_t& beats, std::in
   return true;
 }
 
+bool TFrmMain::ShowsSavedStep() {
+  const TNotes* notes = &Notes;
+  std::int32_t beats = 0, index = 0;
+  return ShowsHeardStep(notes, beats, index) && notes != &Notes;
+}
+
 int TFrmMain::ProgramTickMs() {
   const auto heard = Run.Heard();
   if (!heard || heard->measure.length == 0) return MaxPollMs;
