@@ -22,6 +22,14 @@ inline std::uint64_t WidenMs(std::uint64_t near, std::uint32_t ms) {
   return static_cast<std::uint64_t>(static_cast<std::int64_t>(near) + delta);
 }
 
+// The clock's next whole millisecond not yet played, after `samples`; `lastMs`, the last
+// reading or stamp given, follows it, so the clock never shows less.
+inline std::uint32_t NextStartMsAfter(std::uint64_t samples, std::uint64_t& lastMs) {
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(samples) / 44.1) + 1;
+  lastMs = std::max(lastMs, ms);
+  return static_cast<std::uint32_t>(ms);
+}
+
 // The sample clock while no device plays: the system's monotonic clock, from where the
 // device's clock stood.
 class TStandInClock {

@@ -217,9 +217,7 @@ void TPulseLoopPlayer::Requested(pa_stream*, std::size_t bytes, void* self) noex
 std::uint32_t TPulseLoopPlayer::NextStartMs() {
   // Starting is the user's doing: a stream is opened before the start is read.
   if (!FPlaying && FStream == nullptr) TryOpen();
-  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(SamplesPlayed()) / 44.1) + 1;
-  FLastMs = std::max(FLastMs, ms);
-  return static_cast<std::uint32_t>(ms);
+  return NextStartMsAfter(SamplesPlayed(), FLastMs);
 }
 
 bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) {

@@ -154,9 +154,7 @@ std::uint32_t TSdlLoopPlayer::NextStartMs() {
   // Starting is the user's doing: a device is opened (paused, so the clock waits for the
   // loop) before the start is read.
   if (!FPlaying) HasDevice();
-  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<double>(SamplesPlayed()) / 44.1) + 1;
-  FLastMs = std::max(FLastMs, ms);
-  return static_cast<std::uint32_t>(ms);
+  return NextStartMsAfter(SamplesPlayed(), FLastMs);
 }
 
 bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t startMs) {

@@ -189,3 +189,20 @@ TResolvedPatterns ResolvePatterns(const TProgram& program, const std::vector<TPa
   }
   return resolved;
 }
+
+std::vector<std::string> MissingPatternNames(const TProgram& program, const std::vector<TStepPlace>& missing) {
+  std::vector<std::string> names;
+  for (const TStepPlace& place : missing) {
+    const std::string& name = program.rounds[place.round].steps[place.step].pattern;
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  return names;
+}
+
+std::optional<TProgram> LoadProgramIfAny(const std::filesystem::path& path) {
+  try {
+    return LoadProgram(path);
+  } catch (const EPatternTooLarge&) {
+    return std::nullopt;
+  }
+}

@@ -103,6 +103,13 @@ void SaveProgram(const std::filesystem::path& path, const TProgram& program, con
 // must not start.
 std::vector<TStepPlace> MissingPatterns(const TProgram& program, const std::vector<TPatternFile>& patterns);
 
+// The names of the patterns those steps name, each once, in the order the steps come.
+std::vector<std::string> MissingPatternNames(const TProgram& program, const std::vector<TStepPlace>& missing);
+
+// As LoadProgram, with a file too large to be a program as no program either: for callers
+// that tell a user only that the file is none.
+std::optional<TProgram> LoadProgramIfAny(const std::filesystem::path& path);
+
 // A step's pattern as it plays: its notes and beats per measure.
 struct TStepPattern {
   TNotes notes;

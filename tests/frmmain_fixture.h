@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QWindow>
+#include <filesystem>
 #include <memory>
 
 #include "audio/uWavUtils.h"
@@ -24,6 +25,15 @@ inline QList<QMessageBox*> VisibleBoxes() {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) boxes << box;
   return boxes;
+}
+
+// The window's surroundings in most window tests: the UI language, a fake sound output and
+// one pattern folder that is both saved to and listed.
+inline TFrmMainEnv FakeEnv(bool japanese, TSoundOutput& sound, const std::filesystem::path& folder) {
+  TFrmMainEnv env{[japanese] { return japanese; }};
+  env.Sound = &sound;
+  env.PatternFolders = [folder] { return TPatternFolders{folder, {folder}}; };
+  return env;
 }
 
 class FrmMain : public testing::Test {

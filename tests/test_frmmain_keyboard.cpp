@@ -20,10 +20,7 @@ class FrmMainKeyboard : public FrmMain {
 
   void Reopen(bool japanese) {
     frm.reset();
-    TFrmMainEnv env{[japanese] { return japanese; }};
-    env.Sound = &sound;
-    env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
-    Open(std::move(env));
+    Open(FakeEnv(japanese, sound, folder.path));
     frm->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frm.get()));
   }
@@ -296,10 +293,8 @@ TEST_F(FrmMainKeyboard, TabReachesTheMeasureViewAfterThePatternList) {
 
 // The same edits by mouse in one window and by keyboard in another end in the same state.
 TEST_F(FrmMainKeyboard, NoteKeysDoWhatTheMouseDoes) {
-  TFrmMainEnv env{[] { return false; }};
   TFakeSound mouseSound;
-  env.Sound = &mouseSound;
-  env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
+  TFrmMainEnv env = FakeEnv(false, mouseSound, folder.path);
   TFrmMain byMouse(std::move(env));
   TFrmMainAccess m(byMouse);
   byMouse.show();

@@ -13,10 +13,7 @@ namespace {
 class FrmMainProgram : public FrmMain {
  protected:
   void SetUp() override {
-    TFrmMainEnv env{[] { return false; }};
-    env.Sound = &sound;
-    env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
-    Open(std::move(env));
+    Open(FakeEnv(false, sound, folder.path));
   }
   void TearDown() override { frm.reset(); }
 

@@ -68,9 +68,7 @@ class FrmMainPrograms : public FrmMain {
 
   void Reopen(bool japanese) {
     frm.reset();
-    TFrmMainEnv env{[japanese] { return japanese; }};
-    env.Sound = &sound;
-    env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
+    TFrmMainEnv env = FakeEnv(japanese, sound, folder.path);
     env.DecimalSeparator = [] { return std::string("."); };
     Open(std::move(env));
   }

@@ -64,10 +64,7 @@ class Mpris : public FrmMain {
                                SLOT(Changed(QString, QVariantMap, QStringList))));
     // The window as main() makes it, but for the fakes every window test has; the media
     // controls are the program's own, on the session bus.
-    TFrmMainEnv env{[] { return false; }};
-    env.Sound = &sound;
-    env.PatternFolders = [this] { return TPatternFolders{folder.path, {folder.path}}; };
-    Open(std::move(env));
+    Open(FakeEnv(false, sound, folder.path));
   }
   void TearDown() override {
     frm.reset();  // before the fake sound goes

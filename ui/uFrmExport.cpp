@@ -150,23 +150,13 @@ std::optional<TProgramPlan> TFrmExport::Plan(std::uint64_t& samples) {
   const int index = cbProgram->currentIndex();
   if (index < 0 || index >= static_cast<int>(FPrograms.size())) return std::nullopt;
   const TPatternFile& file = FPrograms[static_cast<std::size_t>(index)];
-  std::optional<TProgram> program;
-  try {
-    program = LoadProgram(file.path);
-  } catch (const EPatternTooLarge&) {
-  }
-  if (!program) {
-    ShowErrorBox(this, FJapanese ? QStringLiteral("%1 はプログラムファイルではありません").arg(QString::fromStdString(file.name))
-                                 : QStringLiteral("%1 is not a program file.").arg(QString::fromStdString(file.name)));
-    return std::nullopt;
-  }
+  const std::optional<TProgram> program = OpenProgramFile(this, file, FJapanese);
+  if (!program) return std::nullopt;
   TResolvedPatterns resolved = ResolvePatterns(*program, ListPatternFiles(Env.PatternFolders().listed),
                                                Env.CurrentPattern(), Env.DecimalSeparator());
   if (!resolved.missing.empty()) {
     QStringList names;
-    for (const TStepPlace& place : resolved.missing)
-      names << QString::fromStdString(program->rounds[place.round].steps[place.step].pattern);
-    names.removeDuplicates();
+    for (const std::string& name : MissingPatternNames(*program, resolved.missing)) names << QString::fromStdString(name);
     ShowErrorBox(this, (FJapanese ? QStringLiteral("%1 のパターンが見つかりません: %2")
                                   : QStringLiteral("%1 names patterns that are missing: %2"))
                            .arg(QString::fromStdString(file.name), names.join(QStringLiteral(", "))));

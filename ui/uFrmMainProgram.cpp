@@ -45,12 +45,7 @@ QString ProgramTitle(const std::string& name, const TProgram& program, const TPl
 bool TFrmMain::PlayProgram(const std::filesystem::path& path) {
   const bool japanese = Env.IsJapanese();
   const std::string file = Utf8FromPath(path);
-  std::optional<TProgram> program;
-  try {
-    program = LoadProgram(path);
-  } catch (const EPatternTooLarge&) {
-    program.reset();
-  }
+  std::optional<TProgram> program = LoadProgramIfAny(path);
   if (!program || StepCount(*program) == 0) {
     ShowErrorBox(this, QString::fromStdString(japanese ? file + " は再生できるプログラムではありません"
                                                        : file + " is not a training program with steps."));
@@ -60,11 +55,8 @@ bool TFrmMain::PlayProgram(const std::filesystem::path& path) {
                                                {Notes, TSCount}, Env.DecimalSeparator());
   if (!resolved.missing.empty()) {
     std::string names;
-    for (const TStepPlace& place : resolved.missing) {
-      const std::string& name = program->rounds[place.round].steps[place.step].pattern;
-      if (names.find("\"" + name + "\"") != std::string::npos) continue;
-      names += (names.empty() ? "" : ", ") + ("\"" + name + "\"");
-    }
+    for (const std::string& name : MissingPatternNames(*program, resolved.missing))
+      names += (names.empty() ? "\"" : ", \"") + name + "\"";
     ShowErrorBox(this, QString::fromStdString(
                            japanese ? file + " を開始できません。見つからないパターン: " + names
                                     : "The program " + file + " cannot start: these patterns are missing: " + names));

@@ -89,6 +89,14 @@ std::int64_t ProgramSeconds(const TProgram& program, const std::vector<TPatternF
   return static_cast<std::int64_t>((plan.TotalSamples() + SampleRate - 1) / SampleRate);
 }
 
+std::optional<TProgram> OpenProgramFile(QWidget* parent, const TPatternFile& file, bool japanese) {
+  std::optional<TProgram> program = LoadProgramIfAny(file.path);
+  if (!program)
+    ShowErrorBox(parent, japanese ? QStringLiteral("%1 はプログラムファイルではありません").arg(QString::fromStdString(file.name))
+                                  : QStringLiteral("%1 is not a program file.").arg(QString::fromStdString(file.name)));
+  return program;
+}
+
 TFrmProgram::TFrmProgram(QWidget* parent, TDialogEnv env) : QDialog(parent), Env(std::move(env)) {
   FJapanese = Env.IsJapanese();
   lbPrograms = new QLabel;
@@ -433,17 +441,8 @@ void TFrmProgram::OpenSelected() {
   const int index = lbxPrograms->currentRow();
   if (index < 0 || index >= static_cast<int>(FPrograms.size())) return;
   const TPatternFile& file = FPrograms[static_cast<std::size_t>(index)];
-  std::optional<TProgram> program;
-  try {
-    program = LoadProgram(file.path);
-  } catch (const EPatternTooLarge&) {
-    program.reset();
-  }
-  if (!program) {
-    ShowErrorBox(this, FJapanese ? QStringLiteral("%1 はプログラムファイルではありません").arg(QString::fromStdString(file.name))
-                                 : QStringLiteral("%1 is not a program file.").arg(QString::fromStdString(file.name)));
-    return;
-  }
+  const std::optional<TProgram> program = OpenProgramFile(this, file, FJapanese);
+  if (!program) return;
   FName = QString::fromStdString(file.name);
   SetProgram(*program);
 }

@@ -56,6 +56,10 @@ TProgram RowsProgram(const std::vector<TProgramRow>& rows);
 std::int64_t ProgramSeconds(const TProgram& program, const std::vector<TPatternFile>& patterns,
                             const TStepPattern& current, std::string_view decimalSeparator);
 
+// The program in a file of the program list, or, when the file holds none, no value after an
+// error box that says so.
+std::optional<TProgram> OpenProgramFile(QWidget* parent, const TPatternFile& file, bool japanese);
+
 class TFrmProgram : public QDialog {
   Q_OBJECT
  public:
