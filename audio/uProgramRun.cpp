@@ -12,12 +12,7 @@ std::uint64_t TProgramRun::StampOf(std::uint64_t sample) {
 std::uint64_t TProgramRun::NowMs() {
   // Widened step by step, so it holds however long a program runs; a reading below the last
   // (below the start's stamp, which the clock may not have reached) counts as the last.
-  const std::uint32_t now = FOutput.TimeGetTime();
-  const auto ahead = static_cast<std::int32_t>(now - FLastMs32);
-  if (ahead > 0) {
-    FLastMs += static_cast<std::uint64_t>(ahead);
-    FLastMs32 = now;
-  }
+  FLastMs = std::max(FLastMs, WidenMs(FLastMs, FOutput.TimeGetTime()));
   return FLastMs;
 }
 
@@ -36,7 +31,6 @@ bool TProgramRun::Start(std::shared_ptr<const TProgramPlan> plan) {
   FCursor.emplace(FPlan->Begin());
   FPulled = 0;
   const std::uint32_t startMs = FOutput.NextStartMs();
-  FLastMs32 = startMs;
   FLastMs = startMs;
   FOrigin = FirstSampleAtMs(startMs);
   const std::optional<TPlannedMeasure> first = Pull();

@@ -96,8 +96,7 @@ class TProgramRun {
   std::optional<TPlannedMeasure> FNext;  // taken off, not yet handed over
   bool FTrailed = false;                 // the trailing silence is handed over
   std::deque<TEntry> FEntries;           // handed over and not yet passed, oldest first
-  std::uint32_t FLastMs32 = 0;  // the clock's last reading (or the start's stamp)
-  std::uint64_t FLastMs = 0;    // and the same widened to 64 bits
+  std::uint64_t FLastMs = 0;  // the clock's last reading (or the start's stamp), widened to 64 bits
   std::uint64_t FOrigin = 0;  // the timeline's sample of the plan's sample 0 (moves on a skip)
   bool FSounds = false;
   TMemoryStream FStream;

@@ -21,7 +21,6 @@
 #include "audio/uTransport.h"
 #include "audio/uWavUtils.h"
 #include "pattern/uPattern.h"
-#include "pattern/uProgram.h"
 #include "pattern/uPatternFile.h"
 #include "pattern/uProgram.h"
 #include "platform/uColor.h"
@@ -297,8 +296,8 @@ class TFrmMain : public QWidget {
   QPointer<QWidget> FSoundBox;   // that warning, while it is shown
   TTapTempo FTaps;               // the taps of tap tempo
   std::unique_ptr<TMediaControls> FMedia;  // the media controls, where the desktop has them
-  // The training program loaded (none: patterns play), its name, its steps' patterns
-  // [round][step] and which steps play the current pattern; its run while it plays.
+  // The training program loaded (none: patterns play), its name and its steps' patterns
+  // [round][step] (a step that names none plays the editor's notes); its run while it plays.
   std::optional<TProgram> FProgram;
   std::string FProgramName;
   std::vector<std::vector<TStepPattern>> FProgramPatterns;
