@@ -598,7 +598,7 @@ void TFrmMain::RestartIfPlaying() {
 void TFrmMain::ScheduleTick() {
   // The next tick when the sixteenth heard changes, as the sound's clock says; a running
   // timer starts its interval anew.
-  Timer1->setInterval(static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+  Timer1->setInterval(Run.Active() ? ProgramTickMs() : static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
 }
 
 void TFrmMain::StopIfFails(const std::function<void()>& steps) {
@@ -627,21 +627,18 @@ void TFrmMain::ReportSound(bool sounds) {
 }
 
 void TFrmMain::Timer1Timer() {
+  ReportSound(Env.Sound->CheckDevice());
   if (Run.Active()) {
-    ReportSound(Env.Sound->CheckDevice());
     if (!Run.Poll()) {
       StopProgram();  // its end is heard: stopped as Stop stops it
       return;
     }
     ShowProgramHeard();
-    Timer1->setInterval(ProgramTickMs());
-    return;
+  } else {
+    DrawMeasure();
+    Image1->ShowPlayhead(TSCount, Transport.HeardSixteenth(TPCount, TSCount), FGColor);
   }
-  ReportSound(Env.Sound->CheckDevice());
-  DrawMeasure();
   ScheduleTick();
-  const std::int64_t s = Transport.HeardSixteenth(TPCount, TSCount);
-  Image1->ShowPlayhead(TSCount, s, FGColor);
 }
 
 // ---- Appearance ---------------------------------------------------------------------------

@@ -86,7 +86,7 @@ void TFrmMain::StartProgram() {
   try {
     const bool sounds = Run.Start(ProgramPlan());
     ShowProgramHeard();
-    Timer1->setInterval(ProgramTickMs());
+    ScheduleTick();
     Timer1->start();
     ReportSound(sounds);
   } catch (...) {
