@@ -54,7 +54,6 @@ class TPulseLoopPlayer final : public TSoundOutput {
   bool DeviceOpen() const { return FStream != nullptr; }
 
  private:
-  using TClock = std::chrono::steady_clock;
   using TLoop = TWav4416MI;
 
   void Disconnect();
