@@ -279,11 +279,15 @@ TEST_F(MeasureOnScreen, AHiddenWindowPaintsNothing) {
 // windows shown.
 TEST_F(MeasureOnScreen, AMinimisedWindowPaintsNothingAndShowsTheLastPlayheadWhenRestored) {
   if (QGuiApplication::platformName() == "offscreen") GTEST_SKIP() << "no minimised windows offscreen";
+  // The window manager activates the window when it likes (after the fixture cleared the
+  // focus, and again on restoring it); the focus mark is not what this test looks at.
+  view.setFocusPolicy(Qt::NoFocus);
+  view.clearFocus();
   view.ShowPlayhead(4, 8, Colors.fg);
   FlushRepaints();
-  log.regions.clear();
   view.showMinimized();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !view.windowHandle()->isExposed(); }, 5000));
+  log.regions.clear();  // what was painted on the way down does not count
   for (const std::int64_t s : {20, 30, 40}) {
     view.ShowPlayhead(4, s, Colors.fg);
     QCoreApplication::processEvents();
