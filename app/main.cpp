@@ -16,6 +16,7 @@ int main(int argc, char* argv[]) {
   SetApplicationIdentity();
   if (const auto exitCode = HandleCommandLine(argc, argv)) return *exitCode;
 
+  PrepareDisplayConnection();
   QApplication app(argc, argv);
   StartUp();
 

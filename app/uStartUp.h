@@ -9,6 +9,10 @@
 void SetApplicationIdentity();
 inline constexpr const char* DesktopFileName = "example.taktola.Taktola";
 
+// What the toolkit reads from the environment when the application object connects to the
+// display, so it must run before that object exists. Leaves whatever the user set.
+void PrepareDisplayConnection();
+
 // SetApplicationIdentity, the window icon and the accessible roles; then reads the desktop's
 // theme once and sets the look of every window: ApplyApplicationLook with the accent colour
 // and the theme just read.

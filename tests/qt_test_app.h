@@ -22,6 +22,7 @@ inline int RunQtTests(int argc, char* argv[], const QString& sessionBus = {}) {
   QTemporaryDir dataHome;
   qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
   testing::InitGoogleTest(&argc, argv);
+  PrepareDisplayConnection();
   QApplication app(argc, argv);
   StartUp();
   return RUN_ALL_TESTS();
