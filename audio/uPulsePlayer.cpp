@@ -122,12 +122,28 @@ bool TPulseLoopPlayer::OpenStream() {
   // timeline's, and a late write loses only its own late samples.
   attr.prebuf = 0;
   attr.fragsize = static_cast<std::uint32_t>(-1);
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+  // Corked until there is a loop to write: otherwise the first request would be answered
+  // with a latency's worth of silence, and the first beat heard only after it.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                    PA_STREAM_START_CORKED);
+  FCorked = true;
   bool ready = false;
   if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0)
     ready = WaitUntilSettled(FMainloop, [&] { return pa_stream_get_state(stream); }, PA_STREAM_READY);
-  if (!ready) CloseStream();
-  return ready;
+  if (!ready) {
+    CloseStream();
+    return false;
+  }
+  if (FLoop) Uncork();  // opened again while a loop plays: it goes on at once
+  return true;
+}
+
+void TPulseLoopPlayer::Uncork() {
+  // With the lock held. The stream starts from what is written now, the whole latency.
+  if (!FCorked || FStream == nullptr) return;
+  WriteTimeline(pa_stream_writable_size(FStream) / 2);
+  FCorked = false;
+  if (pa_operation* op = pa_stream_cork(FStream, 0, nullptr, nullptr)) pa_operation_unref(op);
 }
 
 void TPulseLoopPlayer::CloseStream() {
@@ -163,6 +179,9 @@ std::uint64_t TPulseLoopPlayer::HeardSamples() {
 }
 
 std::uint64_t TPulseLoopPlayer::StreamClock() {
+  // A stream not started yet starts with the first loop handed over, after a moment of
+  // silence: the server joins a new stream to a running sink within the first few samples.
+  if (FCorked) return FWritten + MsSamples(StartLead);
   // What is heard now, plus the latency: a sample the clock shows was written moments ago.
   // Never behind what was written, so that a loop stamped with it is written from its stamp.
   return std::max(FStreamBase + HeardSamples() + MsSamples(Latency), FWritten);
@@ -211,6 +230,7 @@ void TPulseLoopPlayer::WriteTimeline(std::uint64_t count) {
 void TPulseLoopPlayer::Requested(pa_stream*, std::size_t bytes, void* self) noexcept {
   // libpulse's mainloop thread, with the lock held.
   auto* p = static_cast<TPulseLoopPlayer*>(self);
+  if (p->FCorked) return;  // asked again, and written, when it starts
   p->WriteTimeline(bytes / 2);
 }
 
@@ -243,6 +263,7 @@ bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t st
     FLoop = std::move(loop);
     // A stamp already written comes in at the next sample written, at its stamp's phase.
     FLoopStart = switchAt;
+    Uncork();
   }
   return FStream != nullptr;  // a loop done with is freed here, with no lock held
 }

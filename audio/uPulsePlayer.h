@@ -32,6 +32,8 @@ class TPulseLoopPlayer final : public TSoundOutput {
  public:
   // From our write to the ear: how soon a loop handed over is heard.
   static constexpr std::chrono::milliseconds Latency{40};
+  // The silence before a new stream's first loop.
+  static constexpr std::chrono::milliseconds StartLead{5};
 
   explicit TPulseLoopPlayer(std::chrono::milliseconds retryInterval = std::chrono::seconds(1));
   ~TPulseLoopPlayer() override;
@@ -61,6 +63,8 @@ class TPulseLoopPlayer final : public TSoundOutput {
   void CloseStream();
   bool Lost();
   bool TryOpen();
+  // Starts a stream opened corked; with the lock held.
+  void Uncork();
   // With the lock held: the stream's samples heard so far, and the clock.
   std::uint64_t HeardSamples();
   std::uint64_t StreamClock();
@@ -83,6 +87,7 @@ class TPulseLoopPlayer final : public TSoundOutput {
   pa_stream* FStream = nullptr;
   std::uint64_t FStreamBase = 0;  // the timeline's sample at the stream's first
   std::uint64_t FWritten = 0;
+  bool FCorked = false;  // opened, waiting for its first loop
   std::unique_ptr<TLoop> FLoop;
   std::unique_ptr<TLoop> FPrevious;
   std::uint64_t FLoopStart = 0;
