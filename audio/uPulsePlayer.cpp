@@ -48,7 +48,7 @@ bool WaitUntilSettled(pa_threaded_mainloop* loop, TRead state, TState readyState
 }  // namespace
 
 TPulseLoopPlayer::TPulseLoopPlayer(std::chrono::milliseconds retryInterval)
-    : FRetry(retryInterval) {}
+    : FRetry(retryInterval), FRewritten(MsSamples(Queue) + MsSamples(Request)) {}
 
 TPulseLoopPlayer::~TPulseLoopPlayer() { Disconnect(); }
 
@@ -112,12 +112,13 @@ bool TPulseLoopPlayer::OpenStream() {
   FStream = stream;
   pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { Signal(self); }, this);
   pa_stream_set_write_callback(stream, &TPulseLoopPlayer::Requested, this);
-  // The latency asked for is the whole way from our write to the ear; the server then wakes
-  // about four times in that span, not every few milliseconds as for SDL's small buffers.
+  // A long queue refilled in large requests, so the server seldom wakes for us; a hand-over
+  // rewrites the queue's tail instead of waiting for it to play out. The server sets the
+  // sink's own latency to the queue less two requests.
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.tlength = static_cast<std::uint32_t>(MsSamples(Latency) * 2);
-  attr.minreq = static_cast<std::uint32_t>(MsSamples(Latency) / 2);
+  attr.tlength = static_cast<std::uint32_t>(MsSamples(Queue) * 2);
+  attr.minreq = static_cast<std::uint32_t>(MsSamples(Request) * 2);
   // Playing from the start and on through any underrun, so the stream's time is the
   // timeline's, and a late write loses only its own late samples.
   attr.prebuf = 0;
@@ -136,6 +137,20 @@ bool TPulseLoopPlayer::OpenStream() {
   }
   if (FLoop) Uncork();  // opened again while a loop plays: it goes on at once
   return true;
+}
+
+void TPulseLoopPlayer::Rewrite() {
+  // With the lock held. What is queued from the new loop's start on (or from what is heard
+  // now, for a late one) is written again, over the old; the server takes back what its sink
+  // has mixed of it already, so far as the sink can.
+  if (FCorked || FStream == nullptr) return;
+  const std::uint64_t from = std::max(FLoopStart, FStreamBase + HeardSamples());
+  if (from >= FWritten) return;
+  const std::uint64_t count = std::min<std::uint64_t>(FWritten - from, FRewritten.size());
+  const std::uint64_t start = FWritten - count;
+  Fill(FRewritten.data(), start, count);
+  pa_stream_write(FStream, FRewritten.data(), count * 2, nullptr, -static_cast<std::int64_t>(count * 2),
+                  PA_SEEK_RELATIVE);
 }
 
 void TPulseLoopPlayer::Uncork() {
@@ -182,9 +197,9 @@ std::uint64_t TPulseLoopPlayer::StreamClock() {
   // A stream not started yet starts with the first loop handed over, after a moment of
   // silence: the server joins a new stream to a running sink within the first few samples.
   if (FCorked) return FWritten + MsSamples(StartLead);
-  // What is heard now, plus the latency: a sample the clock shows was written moments ago.
-  // Never behind what was written, so that a loop stamped with it is written from its stamp.
-  return std::max(FStreamBase + HeardSamples() + MsSamples(Latency), FWritten);
+  // What is heard now, plus the latency: a loop stamped with it is written over the queue
+  // from its stamp, in time to be heard there.
+  return FStreamBase + HeardSamples() + MsSamples(Latency);
 }
 
 std::uint64_t TPulseLoopPlayer::SamplesPlayed() {
@@ -263,6 +278,7 @@ bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t st
     FLoop = std::move(loop);
     // A stamp already written comes in at the next sample written, at its stamp's phase.
     FLoopStart = switchAt;
+    Rewrite();
     Uncork();
   }
   return FStream != nullptr;  // a loop done with is freed here, with no lock held

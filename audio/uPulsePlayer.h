@@ -1,25 +1,29 @@
 // The loop player on a PulseAudio stream (a PipeWire desktop serves the same protocol), for
 // Linux desktops: it costs the sound server a fraction of what SDL's stream does. SDL keeps a
 // small buffer in the server and refills it every quarter of it, so the server wakes hundreds
-// of times a second; here the server is asked for a short latency from our write to the ear
-// (Latency) and requests a quarter of it at a time, so it wakes a few dozen times a second
-// and a loop handed over is heard within that latency.
+// of times a second. Here the server keeps a long queue (Queue) and asks for a large part of
+// it at a time (Request), and its sink runs with the queue less two requests, 30 ms: the
+// server wakes a few dozen times a second. A loop handed over is not left to wait behind the
+// queue: the queue is written over from the loop's stamp on, which lies a latency (Latency,
+// more than the sink's) ahead of what is heard, so the sink has not mixed it yet.
 //
-// The clock is what is heard plus the latency: the samples written, as the SDL player counts
-// the samples put out, carried on by the system's monotonic clock while no stream plays. A
-// loop stamped for a sample already written comes in at the next one written, at the place
-// its stamp gives it, so the phase holds.
+// The clock is what is heard plus that latency, carried on by the system's monotonic clock
+// while no stream plays. A loop stamped for a sample already heard comes in at the first
+// sample the server can still take back, at the place its stamp gives it, so the phase holds.
+// A stream opens corked and starts with the first loop handed over, so Start is heard at once.
 //
 // Threads. The caller's thread (the GUI thread) calls every public function. libpulse's
 // mainloop thread runs the write callback, with the mainloop's lock held. The fields marked
 // "shared" are used by the callback, and by the caller's thread only under that lock, which
-// the caller holds only to read the clock or to swap pointers. Loops are decoded, allocated
-// and freed with no lock held.
+// the caller holds to read the clock, to swap pointers and to write the queue over (a copy
+// of at most the queue; the server plays from its queue meanwhile). Loops are decoded,
+// allocated and freed with no lock held.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "audio/uDeviceClock.h"
 #include "audio/uSoundOutput.h"
@@ -32,6 +36,11 @@ class TPulseLoopPlayer final : public TSoundOutput {
  public:
   // From our write to the ear: how soon a loop handed over is heard.
   static constexpr std::chrono::milliseconds Latency{40};
+  // The server's queue for us, and how much of it it asks for at a time.
+  static constexpr std::chrono::milliseconds Queue{230};
+  static constexpr std::chrono::milliseconds Request{100};
+  // A stamp lies beyond what the sink has mixed, so a hand-over needs no rewind of the sink.
+  static_assert(Latency > Queue - 2 * Request);
   // The silence before a new stream's first loop.
   static constexpr std::chrono::milliseconds StartLead{5};
 
@@ -63,8 +72,10 @@ class TPulseLoopPlayer final : public TSoundOutput {
   void CloseStream();
   bool Lost();
   bool TryOpen();
-  // Starts a stream opened corked; with the lock held.
+  // Starts a stream opened corked; writes the queue over from a new loop's start on. With
+  // the lock held.
   void Uncork();
+  void Rewrite();
   // With the lock held: the stream's samples heard so far, and the clock.
   std::uint64_t HeardSamples();
   std::uint64_t StreamClock();
@@ -88,6 +99,7 @@ class TPulseLoopPlayer final : public TSoundOutput {
   std::uint64_t FStreamBase = 0;  // the timeline's sample at the stream's first
   std::uint64_t FWritten = 0;
   bool FCorked = false;  // opened, waiting for its first loop
+  std::vector<std::int16_t> FRewritten;  // the queue written over, made once
   std::unique_ptr<TLoop> FLoop;
   std::unique_ptr<TLoop> FPrevious;
   std::uint64_t FLoopStart = 0;
