@@ -231,6 +231,25 @@ TEST_F(FrmMainPlayback, TimerTicksDrawThePlayhead) {
   EXPECT_NE(ShownPlayhead(), -1);
 }
 
+TEST_F(FrmMainPlayback, OffTheScreenTheTimerSlowsAndCatchesUpWhenShownAgain) {
+  Start();
+  After(100);
+  a->Timer1Timer();
+  const int onScreen = a->TimerInterval();
+  EXPECT_LE(onScreen, 32);  // a sixteenth at 120 BPM is 31.25 ms
+  frm->hide();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !frm->windowHandle()->isExposed(); }));
+  a->Timer1Timer();
+  EXPECT_GT(a->TimerInterval(), 200);  // nothing to draw: about four ticks a second
+  EXPECT_TRUE(a->Playing());
+  // Shown again 1 s later: the playhead is where the sound is at once, not after a slow tick.
+  After(1000);
+  frm->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ShownPlayhead() == 35; }, 150));  // 1100 ms heard
+  EXPECT_LE(a->TimerInterval(), 32);
+}
+
 // ---- A start or restart that fails --------------------------------------------------------
 
 class FrmMainPlaybackFailure : public FrmMainPlayback {

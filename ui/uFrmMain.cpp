@@ -280,6 +280,8 @@ void TFrmMain::showEvent(QShowEvent* event) {
     FShownOnce = true;
     CenterInWorkArea(KnownFrame(*this));
     WatchFrame();
+    // Told when the window comes back on the screen (see eventFilter).
+    windowHandle()->installEventFilter(this);
   }
   FormShow();
 }
@@ -595,10 +597,24 @@ void TFrmMain::RestartIfPlaying() {
   });
 }
 
+bool TFrmMain::OnScreen() const {
+  const QWindow* window = windowHandle();
+  return window != nullptr && window->isExposed();
+}
+
 void TFrmMain::ScheduleTick() {
   // The next tick when the sixteenth heard changes, as the sound's clock says; a running
-  // timer starts its interval anew.
-  Timer1->setInterval(Run.Active() ? ProgramTickMs() : static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+  // timer starts its interval anew. Off the screen (hidden, minimised) there is no playhead
+  // to move: a program still hands its measures over in time, and the device is looked after.
+  if (!OnScreen())
+    Timer1->setInterval(Run.Active() ? MaxPollMs : OffScreenTickMs);
+  else
+    Timer1->setInterval(Run.Active() ? ProgramTickMs() : static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+}
+
+void TFrmMain::CatchUpOnScreen() {
+  // Back on the screen: the playhead moves to what is heard now, not at the next slow tick.
+  if (Timer1->isActive() && OnScreen()) Timer1->start(0);
 }
 
 void TFrmMain::StopIfFails(const std::function<void()>& steps) {

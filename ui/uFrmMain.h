@@ -176,6 +176,13 @@ class TFrmMain : public QWidget {
   void RestartIfPlaying();
   // Times the next tick of Timer1 for the moment the sixteenth heard changes.
   void ScheduleTick();
+  bool OnScreen() const;
+  void CatchUpOnScreen();
+  // The longest wait between two polls of a program: well within the time a measure leaves
+  // to hand the next one over. The tick off the screen for a pattern, which then only looks
+  // after the device.
+  static constexpr int MaxPollMs = 50;
+  static constexpr int OffScreenTickMs = 250;
   // Runs the steps of a start or restart; when one fails, playback stops cleanly and the
   // error goes on to the general error report.
   void StopIfFails(const std::function<void()>& steps);

@@ -9,15 +9,18 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include "pattern/uMeasureGeometry.h"
 #include "ui/uFrmMain.h"
+
 #include "ui/uHints.h"
 #include "ui/uMeasureView.h"
 #include "ui/uSpinEdit.h"
 #include "ui/uStdDialogs.h"
 
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && watched == static_cast<QObject*>(windowHandle())) CatchUpOnScreen();
   // A click on the tempo's label taps the tempo. Counted at the release, which every click
   // has once: a quick second click reaches the label as a double click instead of a press.
   if (event->type() == QEvent::MouseButtonRelease && watched == LabelBPM) {

@@ -17,9 +17,6 @@
 namespace {
 
 constexpr const char* BaseTitle = "TAKTOLA- Sports Metronome";
-// The longest wait between two polls of the program: well within the time a measure leaves
-// to hand the next one over.
-constexpr int MaxPollMs = 50;
 
 }  // namespace
 
