@@ -199,6 +199,14 @@ TEST_F(MeasureOnScreen, APlayheadMoveRepaintsOnlyTheRectangleAroundItsOldAndNewS
   EXPECT_EQ(view.Picture().cacheKey(), measure);
 }
 
+TEST_F(MeasureOnScreen, APlayheadMoveIsPaintedWithinTheCallNotAfterAPostedEvent) {
+  // One wake of the event loop per frame: the tick itself paints.
+  view.ShowPlayhead(4, 8, Colors.fg);
+  ASSERT_EQ(log.regions.size(), 1u);
+  EXPECT_EQ(log.regions[0], Strip(114));
+  EXPECT_TRUE(SamePixels(Shown(&view), Before(8)));
+}
+
 TEST_F(MeasureOnScreen, AChangedMeasureIsDrawnAnewAndWhole) {
   view.ShowPlayhead(4, 8, Colors.fg);
   FlushRepaints();

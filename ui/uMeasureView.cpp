@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
 
 #include "pattern/uMeasureGeometry.h"
@@ -121,7 +122,14 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (FPlayhead) dirty = PlayheadStrip(FPlayhead->x, height());
   if (playhead) dirty = dirty.united(PlayheadStrip(playhead->x, height()));
   FPlayhead = playhead;
-  if (!dirty.isEmpty()) QWidget::update(dirty);
+  if (dirty.isEmpty()) return;
+  // Painted now, within the tick, when the window is on screen: a posted update would wake
+  // the event loop once more for every frame.
+  const QWindow* shown = window()->windowHandle();
+  if (shown != nullptr && shown->isExposed())
+    QWidget::repaint(dirty);
+  else
+    QWidget::update(dirty);
 }
 
 void TImage::paintEvent(QPaintEvent* event) {
