@@ -114,7 +114,7 @@ void TImage::HidePlayhead() { SetPlayhead(std::nullopt); }
 void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (playhead == FPlayhead) return;
   // A hidden or minimised window ignores these, or keeps them until it is shown again; the
-  // picture underneath is drawn already, so a tick does no painting of its own.
+  // picture underneath is drawn already, so a tick only copies the strips from it.
   // One rectangle around both strips, not two: Qt paints a clip of two rectangles span by
   // span and hands the spans to its thread pool, which costs a tick several times more than
   // copying the few columns between them.
