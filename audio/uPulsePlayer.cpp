@@ -154,7 +154,8 @@ void TPulseLoopPlayer::Rewrite() {
 }
 
 void TPulseLoopPlayer::Uncork() {
-  // With the lock held. The stream starts from what is written now, the whole latency.
+  // With the lock held. The stream starts from what is written now: what the server asked
+  // for while it was corked, the whole queue.
   if (!FCorked || FStream == nullptr) return;
   WriteTimeline(pa_stream_writable_size(FStream) / 2);
   FCorked = false;
@@ -276,7 +277,7 @@ bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t st
       FPreviousStart = FLoopStart;
     }
     FLoop = std::move(loop);
-    // A stamp already written comes in at the next sample written, at its stamp's phase.
+    // A stamp already written is written over from there on (Rewrite), at its stamp's phase.
     FLoopStart = switchAt;
     Rewrite();
     Uncork();

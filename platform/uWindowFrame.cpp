@@ -40,3 +40,7 @@ std::optional<QMargins> ReportedFrame(const QWindow& window) {
   return std::nullopt;
 #endif
 }
+
+bool IsOnScreen(const QWindow* window) {
+  return window != nullptr && window->isExposed();
+}

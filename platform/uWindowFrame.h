@@ -1,10 +1,15 @@
-// The frame that the window manager draws around a window, as it reports it.
+// A window on the desktop: the frame that the window manager draws around it, as it reports
+// it, and whether the window is on the screen at all.
 #pragma once
 
 #include <QMargins>
 #include <optional>
 
 class QWindow;
+
+// The window (none before it is made) is shown and not minimised or unmapped: Qt paints it
+// only then.
+bool IsOnScreen(const QWindow* window);
 
 // The frame as the window manager reports it now (on X11 its _NET_FRAME_EXTENTS), in the
 // window's device-independent pixels; no value where it reports none: no window manager,

@@ -597,16 +597,11 @@ void TFrmMain::RestartIfPlaying() {
   });
 }
 
-bool TFrmMain::OnScreen() const {
-  const QWindow* window = windowHandle();
-  return window != nullptr && window->isExposed();
-}
-
 void TFrmMain::ScheduleTick() {
   // The next tick when the sixteenth heard changes, as the sound's clock says; a running
   // timer starts its interval anew. Off the screen (hidden, minimised) there is no playhead
   // to move: a program still hands its measures over in time, and the device is looked after.
-  if (!OnScreen())
+  if (!IsOnScreen(windowHandle()))
     Timer1->setInterval(Run.Active() ? MaxPollMs : OffScreenTickMs);
   else
     Timer1->setInterval(Run.Active() ? ProgramTickMs() : static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
@@ -614,7 +609,7 @@ void TFrmMain::ScheduleTick() {
 
 void TFrmMain::CatchUpOnScreen() {
   // Back on the screen: the playhead moves to what is heard now, not at the next slow tick.
-  if (Timer1->isActive() && OnScreen()) Timer1->start(0);
+  if (Timer1->isActive() && IsOnScreen(windowHandle())) Timer1->start(0);
 }
 
 void TFrmMain::StopIfFails(const std::function<void()>& steps) {

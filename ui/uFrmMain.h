@@ -176,7 +176,6 @@ class TFrmMain : public QWidget {
   void RestartIfPlaying();
   // Times the next tick of Timer1 for the moment the sixteenth heard changes.
   void ScheduleTick();
-  bool OnScreen() const;
   void CatchUpOnScreen();
   // The longest wait between two polls of a program: well within the time a measure leaves
   // to hand the next one over. The tick off the screen for a pattern, which then only looks

@@ -13,7 +13,6 @@
 
 #include "pattern/uMeasureGeometry.h"
 #include "ui/uFrmMain.h"
-
 #include "ui/uHints.h"
 #include "ui/uMeasureView.h"
 #include "ui/uSpinEdit.h"

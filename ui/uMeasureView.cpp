@@ -5,10 +5,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QWindow>
 #include <cmath>
 
 #include "pattern/uMeasureGeometry.h"
+#include "platform/uWindowFrame.h"
 
 QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
 
@@ -125,8 +125,7 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (dirty.isEmpty()) return;
   // Painted now, within the tick, when the window is on screen: a posted update would wake
   // the event loop once more for every frame.
-  const QWindow* shown = window()->windowHandle();
-  if (shown != nullptr && shown->isExposed())
+  if (IsOnScreen(window()->windowHandle()))
     QWidget::repaint(dirty);
   else
     QWidget::update(dirty);
