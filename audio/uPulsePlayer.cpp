@@ -325,6 +325,8 @@ double TPulseLoopPlayer::OutputLatencyMs() {
   // How far the clock runs ahead of what is heard: the latency asked for, or what the
   // server keeps queued when that is more.
   if (FStream == nullptr) return 0.0;
+  // A stream that plays is always the latency ahead: no need to ask libpulse on every tick.
+  if (!FCorked) return static_cast<double>(MsSamples(Latency)) / 44.1;
   TLocked lock(FMainloop);
   const std::uint64_t clock = StreamClock();
   return static_cast<double>(clock - std::min(clock, FStreamBase + HeardSamples())) / 44.1;
