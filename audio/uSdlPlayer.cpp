@@ -1,5 +1,7 @@
 #include "audio/uSdlPlayer.h"
 
+#include "audio/uSdlLibrary.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -13,12 +15,14 @@ TSdlLoopPlayer::~TSdlLoopPlayer() {
 }
 
 bool TSdlLoopPlayer::Open() {
+  const TSdlAudio* const sdl = SdlAudio();
+  if (sdl == nullptr) return false;
   // SDL would otherwise take over SIGINT and SIGTERM and wait for us to read its quit event.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Started afresh at every try after a failure or a lost device: SDL picks its driver here,
   // and finds a sound server that came back only then. A Stop keeps it for a quick Start.
   if (!FDriverUp) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     FDriverUp = true;
   }
   SDL_AudioSpec want{};
@@ -31,9 +35,9 @@ bool TSdlLoopPlayer::Open() {
   SDL_AudioSpec have{};
   // No changes allowed: SDL converts to whatever the hardware takes, and the count of our
   // own samples stays the clock.
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  const SDL_AudioDeviceID device = sdl->OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl->QuitSubSystem(SDL_INIT_AUDIO);
     FDriverUp = false;
     return false;
   }
@@ -50,15 +54,15 @@ bool TSdlLoopPlayer::Open() {
   ++FOpenings;
   if (FPlaying) {
     FLastCallback = TClock::now();
-    SDL_PauseAudioDevice(FDevice, 0);
+    sdl->PauseAudioDevice(FDevice, 0);
   }
   return true;
 }
 
 void TSdlLoopPlayer::Close(bool keepDriver) {
-  SDL_CloseAudioDevice(FDevice);  // waits for the callback to finish
+  SdlAudio()->CloseAudioDevice(FDevice);  // waits for the callback to finish
   if (!keepDriver) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SdlAudio()->QuitSubSystem(SDL_INIT_AUDIO);
     FDriverUp = false;
   }
   FDevice = 0;
@@ -67,7 +71,7 @@ void TSdlLoopPlayer::Close(bool keepDriver) {
   FStandIn.RestartAt(std::max(FPlayed, FirstSampleAtMs(FLastMs)));
 }
 
-bool TSdlLoopPlayer::Lost() { return FDevice != 0 && SDL_GetAudioDeviceStatus(FDevice) == SDL_AUDIO_STOPPED; }
+bool TSdlLoopPlayer::Lost() { return FDevice != 0 && SdlAudio()->GetAudioDeviceStatus(FDevice) == SDL_AUDIO_STOPPED; }
 
 bool TSdlLoopPlayer::TryOpen() {
   const bool opened = Open();
@@ -103,11 +107,11 @@ bool TSdlLoopPlayer::CheckDevice() {
 }
 
 void TSdlLoopPlayer::Lock() {
-  if (FDevice != 0) SDL_LockAudioDevice(FDevice);
+  if (FDevice != 0) SdlAudio()->LockAudioDevice(FDevice);
 }
 
 void TSdlLoopPlayer::Unlock() {
-  if (FDevice != 0) SDL_UnlockAudioDevice(FDevice);
+  if (FDevice != 0) SdlAudio()->UnlockAudioDevice(FDevice);
 }
 
 void SDLCALL TSdlLoopPlayer::Callback(void* self, Uint8* stream, int len) noexcept {
@@ -178,7 +182,7 @@ bool TSdlLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t star
   Unlock();
   if (!FPlaying) {
     FPlaying = true;
-    if (FDevice != 0) SDL_PauseAudioDevice(FDevice, 0);
+    if (FDevice != 0) SdlAudio()->PauseAudioDevice(FDevice, 0);
   }
   return FDevice != 0;  // loops that are done with are freed here, on the caller's thread
 }
