@@ -37,8 +37,10 @@ constexpr int LeftPanelWidth = DesignClientSize.width() - 2 * BevelWidth - NoteP
 constexpr int NotePanelHeight = DesignClientSize.height() - 2 * BevelWidth;
 constexpr int LabelDesignHeight = 15;
 
-QComboBox* NewList(const QStringList& items) {
-  auto* list = new QComboBox;
+// Controls are made inside their panel: one moved into a styled panel afterwards gets a
+// style change, on which a list builds its drop-down view at once (1 ms each at start-up).
+QComboBox* NewList(QWidget* panel, const QStringList& items = {}) {
+  auto* list = new QComboBox(panel);
   list->addItems(items);
   return list;
 }
@@ -67,8 +69,8 @@ QMargins KnownFrame(const QWidget& window) {
 
 QSize FrameSize(const QMargins& frame) { return {frame.left() + frame.right(), frame.top() + frame.bottom()}; }
 
-QLabel* NewLabel(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
-  auto* label = new QLabel(text);
+QLabel* NewLabel(QWidget* panel, const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
+  auto* label = new QLabel(text, panel);
   label->setAlignment(alignment | Qt::AlignTop);
   return label;
 }
@@ -93,8 +95,8 @@ void TFrmMain::CreateControls() {
   windowLayout->setContentsMargins(0, 0, 0, 0);
   windowLayout->addWidget(PanelClient);
 
-  PanelLeft = new QWidget;
-  PanelNote = new TPanel(nullptr, QSize(NotePanelWidth, NotePanelHeight));
+  PanelLeft = new QWidget(PanelClient);
+  PanelNote = new TPanel(PanelClient, QSize(NotePanelWidth, NotePanelHeight));
   PanelNote->setFixedWidth(NotePanelWidth);
   // The frame itself takes the bevel's pixel: the layout starts inside it.
   auto* clientLayout = new QHBoxLayout(PanelClient);
@@ -103,11 +105,11 @@ void TFrmMain::CreateControls() {
   clientLayout->addWidget(PanelLeft, 1);
   clientLayout->addWidget(PanelNote);
 
-  PanelTop = new TPanel(nullptr, QSize(LeftPanelWidth, BarHeight));
-  PanelBottom = new TPanel(nullptr, QSize(LeftPanelWidth, BarHeight));
+  PanelTop = new TPanel(PanelLeft, QSize(LeftPanelWidth, BarHeight));
+  PanelBottom = new TPanel(PanelLeft, QSize(LeftPanelWidth, BarHeight));
   PanelTop->setFixedHeight(BarHeight);
   PanelBottom->setFixedHeight(BarHeight);
-  Image1 = new TImage;
+  Image1 = new TImage(PanelLeft);
   Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   auto* leftLayout = new QVBoxLayout(PanelLeft);
   leftLayout->setContentsMargins(0, 0, 0, 0);
@@ -116,12 +118,12 @@ void TFrmMain::CreateControls() {
   leftLayout->addWidget(Image1, 1);
   leftLayout->addWidget(PanelBottom);
 
-  cbNotesList = new QComboBox;
-  btItemAdd = new QPushButton;
-  LabelTS = NewLabel(QStringLiteral("Time Signature"), Qt::AlignRight);
-  cbTimeS = NewList(ToStrings(TimeSigLabels));
-  LabelBPM = NewLabel(QStringLiteral("BPM"));
-  seTempo = new TSpinEdit;
+  cbNotesList = NewList(PanelTop);
+  btItemAdd = new QPushButton(PanelTop);
+  LabelTS = NewLabel(PanelTop, QStringLiteral("Time Signature"), Qt::AlignRight);
+  cbTimeS = NewList(PanelTop, ToStrings(TimeSigLabels));
+  LabelBPM = NewLabel(PanelTop, QStringLiteral("BPM"));
+  seTempo = new TSpinEdit(PanelTop);
   seTempo->setRange(MinTempo, MaxTempo);
   seTempo->setValue(DefaultTempo);
   seTempo->lineEdit()->setMaxLength(3);
@@ -132,23 +134,23 @@ void TFrmMain::CreateControls() {
   PanelTop->Place(LabelBPM, {362, 15, 25, LabelDesignHeight});
   PanelTop->Place(seTempo, {397, 12, 57, 24});
 
-  btStart = new QPushButton(QStringLiteral("Start"));
-  btStop = new QPushButton(QStringLiteral("Stop"));
-  BtNoteAdd = new QPushButton(QStringLiteral("Add"));
+  btStart = new QPushButton(QStringLiteral("Start"), PanelBottom);
+  btStop = new QPushButton(QStringLiteral("Stop"), PanelBottom);
+  BtNoteAdd = new QPushButton(QStringLiteral("Add"), PanelBottom);
   PanelBottom->Place(btStart, {8, 12, 75, 25});
   PanelBottom->Place(btStop, {93, 12, 75, 25});
   PanelBottom->Place(BtNoteAdd, {377, 12, 75, 25}, Qt::TopEdge | Qt::RightEdge);
 
-  LabelType = NewLabel(QStringLiteral("Type"));
-  cbType = NewList(ToStrings(std::array{SineTypeLabel}));
-  LabelNote = NewLabel(QStringLiteral("Note"));
-  cbTone = NewList(ToStrings(ToneLabels));
-  LabelLength = NewLabel(QStringLiteral("Length"));
-  cbLength = NewList(ToStrings(LengthLabels));
-  LabelLoudness = NewLabel(QStringLiteral("Loudness"));
-  cbLoudness = NewList(ToStrings(LoudnessLabels));
-  btNoteDelete = new QPushButton(QStringLiteral("Delete"));
-  btAbout = new QPushButton;
+  LabelType = NewLabel(PanelNote, QStringLiteral("Type"));
+  cbType = NewList(PanelNote, ToStrings(std::array{SineTypeLabel}));
+  LabelNote = NewLabel(PanelNote, QStringLiteral("Note"));
+  cbTone = NewList(PanelNote, ToStrings(ToneLabels));
+  LabelLength = NewLabel(PanelNote, QStringLiteral("Length"));
+  cbLength = NewList(PanelNote, ToStrings(LengthLabels));
+  LabelLoudness = NewLabel(PanelNote, QStringLiteral("Loudness"));
+  cbLoudness = NewList(PanelNote, ToStrings(LoudnessLabels));
+  btNoteDelete = new QPushButton(QStringLiteral("Delete"), PanelNote);
+  btAbout = new QPushButton(PanelNote);
   PanelNote->Place(LabelType, {16, 15, 24, LabelDesignHeight});
   PanelNote->Place(cbType, {78, 12, 80, 23});
   PanelNote->Place(LabelNote, {16, 52, 26, LabelDesignHeight});

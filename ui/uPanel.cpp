@@ -24,7 +24,7 @@ void KeepLabelsBeside(const QList<std::pair<QLabel*, QWidget*>>& labels, int gap
 TPanel::TPanel(QWidget* parent, QSize designSize) : QFrame(parent), FDesignSize(designSize) { resize(designSize); }
 
 void TPanel::Place(QWidget* child, QRect design, Qt::Edges anchors) {
-  child->setParent(this);
+  if (child->parentWidget() != this) child->setParent(this);
   const TAnchored placed{child, design, anchors};
   child->setGeometry(Placed(placed));
   // Only children held by the right or bottom edge move when the panel resizes.
