@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # TAKTOLA's start-up and memory beside the floor its libraries set: bench/qt_floor (a bare
-# window with the same Qt modules, SDL2 and libpulse linked in). Both start on one private
+# window with the same Qt modules and libpulse linked in). Both start on one private
 # Xvfb, in turns over several rounds (the one that goes first alternates); medians, ranges
-# and the ratio. Run by hand:
+# and the ratio. Then, playing: TAKTOLA at 4/4 and 240 BPM (its playhead moves 64 times a
+# second) against the bare window moving the same playhead as often (qt_floor --playhead)
+# and waking as often without painting (--wake); the window thread's CPU and Xvfb's, over
+# SECONDS each. Run by hand:
 #
-#   bench/qt_floor.sh [-r ROUNDS] BUILD_DIR
+#   bench/qt_floor.sh [-r ROUNDS] [-w SECONDS] BUILD_DIR
 set -uo pipefail
 ROUNDS=7
-while getopts "r:h" opt; do
+WINDOW=15
+while getopts "r:w:h" opt; do
   case $opt in
     r) ROUNDS=$OPTARG ;;
-    *) sed -n '2,7p' "$0"; exit 64 ;;
+    w) WINDOW=$OPTARG ;;
+    *) sed -n '2,11p' "$0"; exit 64 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -23,39 +28,82 @@ trap 'exit 130' INT TERM
 bench_start_env
 RESULTS=$BENCH_WORK/floor.tsv
 
-one() {
-  local name=$1 bin=$2 home=$BENCH_WORK/home-$1-$3 pid win ms
+# Starts NAME (BIN ARGS...) with a fresh home; sets PID, WIN and MS (start-up to a mapped window).
+launch() {
+  local name=$1 home=$BENCH_WORK/home-$1-$ROUND
+  shift
   mkdir -p "$home"
-  read -r pid win ms < <(timeout 30 "$PROBE" launch 20000 "$BENCH_WORK/$name.log" "$BENCH_WORK/$name.pid" -- \
-    env HOME="$home" SDL_AUDIODRIVER=dummy "$bin")
-  [[ -s $BENCH_WORK/$name.pid ]] && pid=$(<"$BENCH_WORK/$name.pid")
-  sleep 2
-  if [[ -n ${pid:-} && ${win:-0} != 0 ]]; then
-    printf '%s\tstartup_ms\t%s\n' "$name" "$ms" >>"$RESULTS"
-    awk -v n="$name" '/^VmHWM:/{printf "%s\tvmhwm_mib\t%.1f\n", n, $2 / 1024}' "/proc/$pid/status" >>"$RESULTS"
-    awk -v n="$name" '/^Private_Dirty:/{printf "%s\tprivate_dirty_mib\t%.1f\n", n, $2 / 1024}' "/proc/$pid/smaps_rollup" >>"$RESULTS"
-  else
+  PID= WIN= MS=
+  read -r PID WIN MS < <(timeout 30 "$PROBE" launch 20000 "$BENCH_WORK/$name.log" "$BENCH_WORK/$name.pid" -- \
+    env HOME="$home" SDL_AUDIODRIVER=dummy "$@")
+  [[ -s $BENCH_WORK/$name.pid ]] && PID=$(<"$BENCH_WORK/$name.pid")
+  [[ -n $PID ]] && BENCH_PIDS+=("$PID")
+  if [[ -z $PID || ${WIN:-0} == 0 ]]; then
     bench_log "$name: no window"
+    bench_end "$PID"
+    return 1
   fi
-  bench_end "${pid:-}"
 }
 
-for ((round = 1; round <= ROUNDS; round++)); do
-  bench_log "round $round"
-  if ((round % 2)); then
-    one taktola "$BUILD/taktola" "$round"; one floor "$BUILD/bench/qt_floor" "$round"
-  else
-    one floor "$BUILD/bench/qt_floor" "$round"; one taktola "$BUILD/taktola" "$round"
+at_rest() {
+  local name=$1
+  launch "$@" || return
+  printf '%s\tstartup_ms\t%s\n' "$name" "$MS" >>"$RESULTS"
+  sleep 2
+  awk -v n="$name" '/^VmHWM:/{printf "%s\tvmhwm_mib\t%.1f\n", n, $2 / 1024}' "/proc/$PID/status" >>"$RESULTS"
+  awk -v n="$name" '/^Private_Dirty:/{printf "%s\tprivate_dirty_mib\t%.1f\n", n, $2 / 1024}' "/proc/$PID/smaps_rollup" >>"$RESULTS"
+  bench_end "$PID"
+}
+
+playing() {
+  local name=$1 m0 x0 t0 m1 x1 t1 s
+  launch "$@" || return
+  sleep 2
+  if [[ $name == taktola ]]; then
+    # The tempo field: select what it holds, type 240 and leave it; then Start.
+    timeout 5 xdotool mousemove --window "$WIN" 420 25 click 1
+    sleep 0.2
+    timeout 5 xdotool key ctrl+a
+    timeout 5 xdotool type 240
+    timeout 5 xdotool key Tab
+    sleep 0.5
+    timeout 5 xdotool mousemove --window "$WIN" 45 296 click 1
   fi
+  sleep 2
+  m0=$(bench_ticks "$PID" "$PID"); x0=$(bench_ticks "$XVFB_PID"); t0=$(bench_now)
+  sleep "$WINDOW"
+  m1=$(bench_ticks "$PID" "$PID"); x1=$(bench_ticks "$XVFB_PID"); t1=$(bench_now)
+  s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
+  printf '%s\twindow_thread_s_per_min\t%s\n' "$name" "$(bench_per_minute "$m0" "$m1" "$s")" >>"$RESULTS"
+  printf '%s\txvfb_s_per_min\t%s\n' "$name" "$(bench_per_minute "$x0" "$x1" "$s")" >>"$RESULTS"
+  bench_end "$PID"
+}
+
+for ((ROUND = 1; ROUND <= ROUNDS; ROUND++)); do
+  bench_log "round $ROUND"
+  if ((ROUND % 2)); then
+    at_rest taktola "$BUILD/taktola"; at_rest floor "$BUILD/bench/qt_floor"
+  else
+    at_rest floor "$BUILD/bench/qt_floor"; at_rest taktola "$BUILD/taktola"
+  fi
+  order=(taktola playhead wake)
+  ((ROUND % 2)) || order=(wake playhead taktola)
+  for name in "${order[@]}"; do
+    case $name in
+      taktola) playing taktola "$BUILD/taktola" ;;
+      playhead) playing playhead "$BUILD/bench/qt_floor" --playhead ;;
+      wake) playing wake "$BUILD/bench/qt_floor" --wake ;;
+    esac
+  done
 done
 
 awk -F'\t' '
   { v[$1, $2] = v[$1, $2] " " $3; keys[$2] = 1 }
-  function stats(list,   a, n, i, j, t) {
+  function stats(list, f,   a, n, i, j, t) {
     n = split(list, a, " ")
-    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
     med = n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-    return sprintf("%.1f [%.1f-%.1f] (n=%d)", med, a[1], a[n], n)
+    return sprintf(f " [" f "-" f "] (n=%d)", med, a[1], a[n], n)
   }
   END {
     print "| figure | TAKTOLA | bare window, same libraries | TAKTOLA/bare |"
@@ -63,8 +111,19 @@ awk -F'\t' '
     split("startup_ms vmhwm_mib private_dirty_mib", order, " ")
     for (k = 1; k <= 3; k++) {
       key = order[k]
-      s1 = stats(v["taktola", key]); m1 = med
-      s2 = stats(v["floor", key]); m2 = med
+      s1 = stats(v["taktola", key], "%.1f"); m1 = med
+      s2 = stats(v["floor", key], "%.1f"); m2 = med
       printf "| %s | %s | %s | %.2f |\n", key, s1, s2, (m2 > 0 ? m1 / m2 : 0)
+    }
+    print ""
+    print "| playing, 64 playhead moves a second | TAKTOLA at 240 BPM | bare window, same moves | bare window, same wake-ups, no painting | TAKTOLA/same moves |"
+    print "|---|---|---|---|---|"
+    split("window_thread_s_per_min xvfb_s_per_min", order, " ")
+    for (k = 1; k <= 2; k++) {
+      key = order[k]
+      s1 = stats(v["taktola", key], "%.2f"); m1 = med
+      s2 = stats(v["playhead", key], "%.2f"); m2 = med
+      s3 = stats(v["wake", key], "%.2f")
+      printf "| %s | %s | %s | %s | %.2f |\n", key, s1, s2, s3, (m2 > 0 ? m1 / m2 : 0)
     }
   }' "$RESULTS"
