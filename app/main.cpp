@@ -6,6 +6,7 @@
 
 #include "app/uCommandLine.h"
 #include "app/uStartUp.h"
+#include "audio/uSoundDevice.h"
 #include "audio/uWavUtils.h"
 #include "ui/uFrmMain.h"
 #include "ui/uStdDialogs.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
   TVCLFrmAbout about(&frmMain);
   frmMain.AttachAbout(&about);
   frmMain.show();
+  QTimer::singleShot(0, &frmMain, [] { PrepareSoundOutput(); });
   if (const auto program = ProgramToPlay(QApplication::arguments()))
     QTimer::singleShot(0, &frmMain, [&frmMain, path = *program] { Guarded([&] { frmMain.PlayProgram(path); }); });
   // The sines of the tone table, made beside the window's start rather than at the first

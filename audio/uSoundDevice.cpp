@@ -34,17 +34,22 @@ class TChosenSoundOutput final : public TSoundOutput {
   std::uint32_t TimeGetTime() override { return Chosen().TimeGetTime(); }
   double OutputLatencyMs() override { return Chosen().OutputLatencyMs(); }
 
- private:
   TSoundOutput& Chosen() {
     if (!FOutput) FOutput = ChooseSoundOutput();
     return *FOutput;
   }
+
+ private:
   std::unique_ptr<TSoundOutput> FOutput;
 };
 
-}  // namespace
-
-TSoundOutput& DefaultSoundOutput() {
+TChosenSoundOutput& TheOutput() {
   static TChosenSoundOutput output;
   return output;
 }
+
+}  // namespace
+
+TSoundOutput& DefaultSoundOutput() { return TheOutput(); }
+
+void PrepareSoundOutput() { TheOutput().Chosen(); }

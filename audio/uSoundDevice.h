@@ -9,3 +9,7 @@
 // Made at its first use, and chosen at the first call made to it, so that start-up waits for
 // no sound server.
 TSoundOutput& DefaultSoundOutput();
+
+// Chooses it now, connecting to the sound server (no stream is opened): called once the
+// window is up, so that the first Start is heard as soon as any later one.
+void PrepareSoundOutput();
