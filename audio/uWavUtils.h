@@ -56,8 +56,9 @@ void NormalizeWav(const TWav4416MS& mix, TWav4416MI& samples);
 void PrepareRendering();
 
 // Renders the notes into a measure of `length` samples at tpCount BPM. Throws when a voice
-// recording cannot be read. Keeps its mix buffer for the next build (1.4 MB, the longest
-// measure the window makes); builds in several threads at once are safe.
+// recording cannot be read. Keeps its mix buffer for the next build (room for the longest
+// measure the window makes, 1.4 MB, of which only what builds have used takes memory);
+// builds in several threads at once are safe.
 TWav4416MI RenderMeasure(const TNotes& notes, std::uint32_t length, std::int32_t tpCount,
                          const TResourceReader& reader);
 
