@@ -322,10 +322,9 @@ std::uint32_t TPulseLoopPlayer::TimeGetTime() {
 }
 
 double TPulseLoopPlayer::OutputLatencyMs() {
-  // How far the clock runs ahead of what is heard: the latency asked for, or what the
-  // server keeps queued when that is more.
+  // How far the clock runs ahead of what is heard. A stream that plays is always the latency
+  // ahead (StreamClock), so libpulse is asked only for one waiting for its first loop.
   if (FStream == nullptr) return 0.0;
-  // A stream that plays is always the latency ahead: no need to ask libpulse on every tick.
   if (!FCorked) return static_cast<double>(MsSamples(Latency)) / 44.1;
   TLocked lock(FMainloop);
   const std::uint64_t clock = StreamClock();

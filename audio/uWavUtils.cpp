@@ -340,9 +340,9 @@ void PrepareRendering() {
   // The default note's tone only: each table tone costs about 0.3 MB and 2 ms to make, so
   // the others are made at their first use, and memory holds only the tones in use.
   TableSines().Of(ToneFreqs[DefaultToneIndex]);
-  // Only as much of the mix as the measure the window opens with (4/4 at the default
-  // tempo, 0.35 MB of the 1.4): a longer measure faults the rest in at its first build.
-  const std::uint32_t opening = MeasureLength(4, DefaultTempo);
+  // Only as much of the mix as the measure the window opens with (0.35 MB of the 1.4): a
+  // longer measure faults the rest in at its first build.
+  const std::uint32_t opening = MeasureLength(TimeSigBeats[DefaultTimeSig], DefaultTempo);
   std::unique_lock<std::mutex> kept;
   std::vector<float> own;
   if (float* const mix = KeptMix().Lock(opening, kept, own); kept.owns_lock()) std::fill(mix, mix + opening, 0.0f);

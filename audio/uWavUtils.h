@@ -51,8 +51,8 @@ void NormalizeWav(const TWav4416MS& mix, TWav4416MI& samples);
 
 // Makes now what builds keep rather than at their first use: the sines of the default note's
 // tone (36 k sines, 0.3 MB; each other table tone is made at its first use, about 2 ms once)
-// and the mix buffer for the opening measure. Safe from any thread, at any time, any number of times; a build that
-// runs meanwhile waits only for the tones it uses.
+// and the mix buffer for the measure the window opens with. Safe from any thread, at any
+// time, any number of times; a build that runs meanwhile waits only for the tones it uses.
 void PrepareRendering();
 
 // Renders the notes into a measure of `length` samples at tpCount BPM. Throws when a voice

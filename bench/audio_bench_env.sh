@@ -115,3 +115,14 @@ bench_sink_inputs() {
   timeout 5 pactl list sink-inputs 2>/dev/null |
     awk '/^Sink Input #/{i=substr($3,2)} /application.name = /{sub(/.*= /,""); gsub(/"/,""); print i, $0}'
 }
+
+# Sets TAKTOLA's tempo field in window WIN (no window manager: client coordinates) to BPM:
+# selects what it holds, types, and leaves it so the change is taken.
+bench_taktola_tempo() {
+  timeout 5 xdotool mousemove --window "$1" 420 25 click 1
+  sleep 0.2
+  timeout 5 xdotool key ctrl+a
+  timeout 5 xdotool type "$2"
+  timeout 5 xdotool key Tab
+  sleep 0.5
+}

@@ -139,15 +139,7 @@ run_program() {
   fi
   emit "$prog" startup_ms "$startup"
   sleep 2
-  if [[ $prog == taktola ]]; then
-    # The tempo field: select what it holds, type, and leave it so the change is taken.
-    click "$win" 420 25
-    sleep 0.2
-    timeout 5 xdotool key ctrl+a
-    timeout 5 xdotool type 240
-    timeout 5 xdotool key Tab
-    sleep 0.5
-  fi
+  [[ $prog == taktola ]] && bench_taktola_tempo "$win" 240
   first_sound "$prog" "$win" first_sound_ms
   sleep "$SETTLE"
   local buffered sinklat

@@ -60,14 +60,8 @@ playing() {
   launch "$@" || return
   sleep 2
   if [[ $name == taktola ]]; then
-    # The tempo field: select what it holds, type 240 and leave it; then Start.
-    timeout 5 xdotool mousemove --window "$WIN" 420 25 click 1
-    sleep 0.2
-    timeout 5 xdotool key ctrl+a
-    timeout 5 xdotool type 240
-    timeout 5 xdotool key Tab
-    sleep 0.5
-    timeout 5 xdotool mousemove --window "$WIN" 45 296 click 1
+    bench_taktola_tempo "$WIN" 240
+    timeout 5 xdotool mousemove --window "$WIN" 45 296 click 1  # Start
   fi
   sleep 2
   m0=$(bench_ticks "$PID" "$PID"); x0=$(bench_ticks "$XVFB_PID"); t0=$(bench_now)
@@ -98,32 +92,30 @@ for ((ROUND = 1; ROUND <= ROUNDS; ROUND++)); do
 done
 
 awk -F'\t' '
-  { v[$1, $2] = v[$1, $2] " " $3; keys[$2] = 1 }
+  { v[$1, $2] = v[$1, $2] " " $3 }
   function stats(list, f,   a, n, i, j, t) {
     n = split(list, a, " ")
     for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
     med = n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     return sprintf(f " [" f "-" f "] (n=%d)", med, a[1], a[n], n)
   }
+  # One row: the figure for TAKTOLA and for each of the other runs named, and the
+  # ratio of TAKTOLA to the first of them.
+  function row(key, fmt, others,   names, n, k, line, m1, m2) {
+    line = "| " key " | " stats(v["taktola", key], fmt); m1 = med
+    n = split(others, names, " ")
+    for (k = 1; k <= n; k++) {
+      line = line " | " stats(v[names[k], key], fmt)
+      if (k == 1) m2 = med
+    }
+    printf "%s | %.2f |\n", line, (m2 > 0 ? m1 / m2 : 0)
+  }
   END {
     print "| figure | TAKTOLA | bare window, same libraries | TAKTOLA/bare |"
     print "|---|---|---|---|"
-    split("startup_ms vmhwm_mib private_dirty_mib", order, " ")
-    for (k = 1; k <= 3; k++) {
-      key = order[k]
-      s1 = stats(v["taktola", key], "%.1f"); m1 = med
-      s2 = stats(v["floor", key], "%.1f"); m2 = med
-      printf "| %s | %s | %s | %.2f |\n", key, s1, s2, (m2 > 0 ? m1 / m2 : 0)
-    }
+    row("startup_ms", "%.1f", "floor"); row("vmhwm_mib", "%.1f", "floor"); row("private_dirty_mib", "%.1f", "floor")
     print ""
     print "| playing, 64 playhead moves a second | TAKTOLA at 240 BPM | bare window, same moves | bare window, same wake-ups, no painting | TAKTOLA/same moves |"
     print "|---|---|---|---|---|"
-    split("window_thread_s_per_min xvfb_s_per_min", order, " ")
-    for (k = 1; k <= 2; k++) {
-      key = order[k]
-      s1 = stats(v["taktola", key], "%.2f"); m1 = med
-      s2 = stats(v["playhead", key], "%.2f"); m2 = med
-      s3 = stats(v["wake", key], "%.2f")
-      printf "| %s | %s | %s | %s | %.2f |\n", key, s1, s2, s3, (m2 > 0 ? m1 / m2 : 0)
-    }
+    row("window_thread_s_per_min", "%.2f", "playhead wake"); row("xvfb_s_per_min", "%.2f", "playhead wake")
   }' "$RESULTS"

@@ -28,6 +28,8 @@ inline constexpr int SixteenthsPerBeat = 16;
 // Beats per measure, by item of the time-signature list.
 inline constexpr std::array<std::int32_t, 4> TimeSigBeats{3, 4, 6, 8};
 inline constexpr std::array<std::string_view, 4> TimeSigLabels{"3/4", "4/4", "6/4", "8/4"};
+// The item the window opens with, 4/4.
+inline constexpr int DefaultTimeSig = 1;
 
 // White keys C4..C6 (A4 = 440 Hz), each the nearest 32-bit float of its three-decimal value.
 inline constexpr std::array<float, 15> ToneFreqs{

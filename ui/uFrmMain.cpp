@@ -242,7 +242,7 @@ void TFrmMain::ConnectHandlers() {
 void TFrmMain::FormCreate() {
   mf = false;
   Notes.clear();
-  cbTimeS->setCurrentIndex(1);
+  cbTimeS->setCurrentIndex(DefaultTimeSig);
   seTempo->setValue(DefaultTempo);
   UpdateTSCount();
   TPCount = seTempo->value();
