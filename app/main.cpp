@@ -24,8 +24,10 @@ int main(int argc, char* argv[]) {
   TFrmMain frmMain;
   TVCLFrmAbout about(&frmMain);
   frmMain.AttachAbout(&about);
+  // Connecting to the sound server, with its library loaded first, takes a few milliseconds
+  // that the first Start would otherwise wait for; the window is drawn before them.
+  AfterFirstFrame(frmMain, [] { PrepareSoundOutput(); });
   frmMain.show();
-  QTimer::singleShot(0, &frmMain, [] { PrepareSoundOutput(); });
   if (const auto program = ProgramToPlay(QApplication::arguments()))
     QTimer::singleShot(0, &frmMain, [&frmMain, path = *program] { Guarded([&] { frmMain.PlayProgram(path); }); });
   // The sines of the tone table, made beside the window's start rather than at the first

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include "platform/uTheme.h"
 #include "platform/uVCLUtils.h"
@@ -21,6 +24,36 @@ void PrepareDisplayConnection() {
   // kilobytes, cheaper to send in the request itself: this halves the window thread's
   // cost while playing, and the X server's with it.
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
+namespace {
+
+// Waits for the window's first expose, which the toolkit answers by drawing the window; the
+// work is posted from there, so it runs after that drawing.
+class TFirstFrame final : public QObject {
+ public:
+  TFirstFrame(QWindow* window, std::function<void()> work) : QObject(window), FWork(std::move(work)) {
+    window->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+      watched->removeEventFilter(this);
+      QTimer::singleShot(0, watched, std::move(FWork));
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> FWork;
+};
+
+}  // namespace
+
+void AfterFirstFrame(QWidget& window, std::function<void()> work) {
+  window.winId();  // the native window, which receives the expose
+  new TFirstFrame(window.windowHandle(), std::move(work));
 }
 
 void StartUp() {

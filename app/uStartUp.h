@@ -2,7 +2,11 @@
 // tests that build windows: a window under test then looks exactly as a user sees it.
 #pragma once
 
+#include <functional>
+
 #include "platform/uColor.h"
+
+class QWidget;
 
 // The program's name (which names its data folder), version and desktop entry; needs no
 // application object, so the command line can answer with them before any exists.
@@ -22,3 +26,8 @@ void StartUp();
 // with the accent colour. The font is set application-wide before the style sheet: with a
 // sheet in force, a font set on a window no longer reaches the controls inside it.
 void ApplyApplicationLook(TColor accent, bool light = true);
+
+// Runs work once the window has been drawn for the first time, from the event loop: start-up
+// work that the window need not wait for, so that it appears no later for it. Never, if the
+// window is never shown.
+void AfterFirstFrame(QWidget& window, std::function<void()> work);

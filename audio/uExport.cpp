@@ -1,11 +1,10 @@
 #include "audio/uExport.h"
 
-#include <sndfile.h>
-
 #include <array>
 #include <limits>
 #include <string>
 
+#include "audio/uSndFileLibrary.h"
 #include "pattern/uIniFile.h"
 #include "pattern/uPatternFile.h"
 
@@ -40,20 +39,20 @@ class TSndFile {
  public:
   TSndFile(const std::filesystem::path& path, TExportFormat format) {
     SF_INFO info = MonoInfo(format);
-    FFile = sf_open(path.c_str(), SFM_WRITE, &info);
+    FFile = SndFileApi()->open(path.c_str(), SFM_WRITE, &info);
   }
   ~TSndFile() { Close(); }
   TSndFile(const TSndFile&) = delete;
   TSndFile& operator=(const TSndFile&) = delete;
   bool IsOpen() const { return FFile != nullptr; }
   bool Write(std::span<const std::int16_t> block) {
-    return sf_write_short(FFile, block.data(), static_cast<sf_count_t>(block.size())) ==
+    return SndFileApi()->write_short(FFile, block.data(), static_cast<sf_count_t>(block.size())) ==
            static_cast<sf_count_t>(block.size());
   }
-  std::string Error() const { return sf_strerror(FFile); }
+  std::string Error() const { return SndFileApi()->strerror(FFile); }
   bool Close() {
     if (!FFile) return true;
-    const int result = sf_close(FFile);
+    const int result = SndFileApi()->close(FFile);
     FFile = nullptr;
     return result == 0;
   }
@@ -80,8 +79,9 @@ std::optional<TExportFormat> ExportFormatOfPath(const std::filesystem::path& pat
 }
 
 bool IsExportFormatAvailable(TExportFormat format) {
+  if (SndFileApi() == nullptr) return false;
   SF_INFO info = MonoInfo(format);
-  return sf_format_check(&info) != 0;
+  return SndFileApi()->format_check(&info) != 0;
 }
 
 std::vector<TExportFormat> AvailableExportFormats() {
@@ -93,6 +93,8 @@ std::vector<TExportFormat> AvailableExportFormats() {
 
 TExportResult ExportSamples(TPlanSamples& samples, const std::filesystem::path& file, TExportFormat format,
                             const TExportProgress& progress) {
+  if (SndFileApi() == nullptr)
+    throw EExportError(std::string("cannot load ") + SndFileLibraryName + ", which writes the audio files");
   if (!IsExportFormatAvailable(format))
     throw EExportError("this system's libsndfile does not write " + std::string(ExportFormatName(format)));
   if (format == TExportFormat::Wav && samples.Total() > MaxWavSamples)

@@ -1,12 +1,15 @@
 #include "audio/uPulsePlayer.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "audio/uPulseLibrary.h"
+
 namespace {
+
+// Called only once Connect has found the library.
+const TPulseApi& Pa() { return *PulseApi(); }
 
 constexpr std::uint64_t MsSamples(std::chrono::milliseconds ms) {
   return static_cast<std::uint64_t>(ms.count()) * SampleRate / 1000;
@@ -21,10 +24,10 @@ bool IsGood(pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); }
 class TLocked {
  public:
   explicit TLocked(pa_threaded_mainloop* loop) : FLoop(loop) {
-    if (FLoop != nullptr) pa_threaded_mainloop_lock(FLoop);
+    if (FLoop != nullptr) Pa().threaded_mainloop_lock(FLoop);
   }
   ~TLocked() {
-    if (FLoop != nullptr) pa_threaded_mainloop_unlock(FLoop);
+    if (FLoop != nullptr) Pa().threaded_mainloop_unlock(FLoop);
   }
   TLocked(const TLocked&) = delete;
   TLocked& operator=(const TLocked&) = delete;
@@ -41,7 +44,7 @@ bool WaitUntilSettled(pa_threaded_mainloop* loop, TRead state, TState readyState
     const TState now = state();
     if (now == readyState) return true;
     if (!IsGood(now)) return false;
-    pa_threaded_mainloop_wait(loop);
+    Pa().threaded_mainloop_wait(loop);
   }
 }
 
@@ -53,30 +56,31 @@ TPulseLoopPlayer::TPulseLoopPlayer(std::chrono::milliseconds retryInterval)
 TPulseLoopPlayer::~TPulseLoopPlayer() { Disconnect(); }
 
 void TPulseLoopPlayer::Signal(void* self) noexcept {
-  pa_threaded_mainloop_signal(static_cast<TPulseLoopPlayer*>(self)->FMainloop, 0);
+  Pa().threaded_mainloop_signal(static_cast<TPulseLoopPlayer*>(self)->FMainloop, 0);
 }
 
 bool TPulseLoopPlayer::Connect() {
   if (FContext != nullptr) return true;
-  FMainloop = pa_threaded_mainloop_new();
+  if (PulseApi() == nullptr) return false;
+  FMainloop = Pa().threaded_mainloop_new();
   if (FMainloop == nullptr) return false;
-  pa_proplist* props = pa_proplist_new();
-  pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "TAKTOLA");
-  pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "example.taktola.Taktola");
-  pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "example.taktola.Taktola");
-  FContext = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(FMainloop), "TAKTOLA", props);
-  pa_proplist_free(props);
+  pa_proplist* props = Pa().proplist_new();
+  Pa().proplist_sets(props, PA_PROP_APPLICATION_NAME, "TAKTOLA");
+  Pa().proplist_sets(props, PA_PROP_APPLICATION_ID, "example.taktola.Taktola");
+  Pa().proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "example.taktola.Taktola");
+  FContext = Pa().context_new_with_proplist(Pa().threaded_mainloop_get_api(FMainloop), "TAKTOLA", props);
+  Pa().proplist_free(props);
   if (FContext == nullptr) {
     Disconnect();
     return false;
   }
-  pa_context_set_state_callback(FContext, [](pa_context*, void* self) { Signal(self); }, this);
+  Pa().context_set_state_callback(FContext, [](pa_context*, void* self) { Signal(self); }, this);
   bool ready = false;
-  if (pa_threaded_mainloop_start(FMainloop) >= 0) {
+  if (Pa().threaded_mainloop_start(FMainloop) >= 0) {
     TLocked lock(FMainloop);
     // Never start a server for us: without one, SDL's drivers are tried instead.
-    if (pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0)
-      ready = WaitUntilSettled(FMainloop, [&] { return pa_context_get_state(FContext); }, PA_CONTEXT_READY);
+    if (Pa().context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0)
+      ready = WaitUntilSettled(FMainloop, [&] { return Pa().context_get_state(FContext); }, PA_CONTEXT_READY);
   }
   if (!ready) Disconnect();
   return ready;
@@ -88,30 +92,30 @@ void TPulseLoopPlayer::Disconnect() {
     TLocked lock(FMainloop);
     CloseStream();
     if (FContext != nullptr) {
-      pa_context_set_state_callback(FContext, nullptr, nullptr);
-      pa_context_disconnect(FContext);
-      pa_context_unref(FContext);
+      Pa().context_set_state_callback(FContext, nullptr, nullptr);
+      Pa().context_disconnect(FContext);
+      Pa().context_unref(FContext);
       FContext = nullptr;
     }
   }
-  pa_threaded_mainloop_stop(FMainloop);
-  pa_threaded_mainloop_free(FMainloop);
+  Pa().threaded_mainloop_stop(FMainloop);
+  Pa().threaded_mainloop_free(FMainloop);
   FMainloop = nullptr;
 }
 
 bool TPulseLoopPlayer::OpenStream() {
   if (!Connect()) return false;
   TLocked lock(FMainloop);
-  pa_proplist* props = pa_proplist_new();
-  pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-  pa_stream* stream = pa_stream_new_with_proplist(FContext, "Metronome", &StreamSpec, nullptr, props);
-  pa_proplist_free(props);
+  pa_proplist* props = Pa().proplist_new();
+  Pa().proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+  pa_stream* stream = Pa().stream_new_with_proplist(FContext, "Metronome", &StreamSpec, nullptr, props);
+  Pa().proplist_free(props);
   if (stream == nullptr) return false;
   // The stream begins where the clock stands, and the loop at the place the clock gives it.
   FStreamBase = FWritten = std::max(FStandIn.Samples(), FirstSampleAtMs(FLastMs));
   FStream = stream;
-  pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { Signal(self); }, this);
-  pa_stream_set_write_callback(stream, &TPulseLoopPlayer::Requested, this);
+  Pa().stream_set_state_callback(stream, [](pa_stream*, void* self) { Signal(self); }, this);
+  Pa().stream_set_write_callback(stream, &TPulseLoopPlayer::Requested, this);
   // A long queue refilled in large requests, so the server seldom wakes for us; a hand-over
   // rewrites the queue's tail instead of waiting for it to play out. The server sets the
   // sink's own latency to the queue less two requests.
@@ -129,8 +133,8 @@ bool TPulseLoopPlayer::OpenStream() {
                                                     PA_STREAM_START_CORKED);
   FCorked = true;
   bool ready = false;
-  if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0)
-    ready = WaitUntilSettled(FMainloop, [&] { return pa_stream_get_state(stream); }, PA_STREAM_READY);
+  if (Pa().stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0)
+    ready = WaitUntilSettled(FMainloop, [&] { return Pa().stream_get_state(stream); }, PA_STREAM_READY);
   if (!ready) {
     CloseStream();
     return false;
@@ -149,7 +153,7 @@ void TPulseLoopPlayer::Rewrite() {
   const std::uint64_t count = std::min<std::uint64_t>(FWritten - from, FRewritten.size());
   const std::uint64_t start = FWritten - count;
   Fill(FRewritten.data(), start, count);
-  pa_stream_write(FStream, FRewritten.data(), count * 2, nullptr, -static_cast<std::int64_t>(count * 2),
+  Pa().stream_write(FStream, FRewritten.data(), count * 2, nullptr, -static_cast<std::int64_t>(count * 2),
                   PA_SEEK_RELATIVE);
 }
 
@@ -157,9 +161,9 @@ void TPulseLoopPlayer::Uncork() {
   // With the lock held. The stream starts from what is written now: what the server asked
   // for while it was corked, the whole queue.
   if (!FCorked || FStream == nullptr) return;
-  WriteTimeline(pa_stream_writable_size(FStream) / 2);
+  WriteTimeline(Pa().stream_writable_size(FStream) / 2);
   FCorked = false;
-  if (pa_operation* op = pa_stream_cork(FStream, 0, nullptr, nullptr)) pa_operation_unref(op);
+  if (pa_operation* op = Pa().stream_cork(FStream, 0, nullptr, nullptr)) Pa().operation_unref(op);
 }
 
 void TPulseLoopPlayer::CloseStream() {
@@ -167,18 +171,18 @@ void TPulseLoopPlayer::CloseStream() {
   if (FStream == nullptr) return;
   // The system's clock carries on from where the stream's stood.
   FStandIn.RestartAt(std::max(StreamClock(), FirstSampleAtMs(FLastMs)));
-  pa_stream_set_write_callback(FStream, nullptr, nullptr);
-  pa_stream_set_state_callback(FStream, nullptr, nullptr);
-  pa_stream_disconnect(FStream);
-  pa_stream_unref(FStream);
+  Pa().stream_set_write_callback(FStream, nullptr, nullptr);
+  Pa().stream_set_state_callback(FStream, nullptr, nullptr);
+  Pa().stream_disconnect(FStream);
+  Pa().stream_unref(FStream);
   FStream = nullptr;
 }
 
 bool TPulseLoopPlayer::Lost() {
   if (FContext == nullptr) return false;
   TLocked lock(FMainloop);
-  if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(FContext))) return true;
-  return FStream != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(FStream));
+  if (!PA_CONTEXT_IS_GOOD(Pa().context_get_state(FContext))) return true;
+  return FStream != nullptr && !PA_STREAM_IS_GOOD(Pa().stream_get_state(FStream));
 }
 
 bool TPulseLoopPlayer::TryOpen() {
@@ -190,7 +194,7 @@ bool TPulseLoopPlayer::TryOpen() {
 std::uint64_t TPulseLoopPlayer::HeardSamples() {
   // Interpolated between the server's reports, so it moves smoothly.
   pa_usec_t heard = 0;
-  if (pa_stream_get_time(FStream, &heard) < 0) heard = 0;
+  if (Pa().stream_get_time(FStream, &heard) < 0) heard = 0;
   return static_cast<std::uint64_t>(static_cast<double>(heard) * SampleRate / 1e6);
 }
 
@@ -234,10 +238,10 @@ void TPulseLoopPlayer::WriteTimeline(std::uint64_t count) {
   while (count > 0) {
     void* data = nullptr;
     std::size_t bytes = count * 2;
-    if (pa_stream_begin_write(FStream, &data, &bytes) < 0 || data == nullptr || bytes < 2) return;
+    if (Pa().stream_begin_write(FStream, &data, &bytes) < 0 || data == nullptr || bytes < 2) return;
     const std::uint64_t run = std::min<std::uint64_t>(bytes / 2, count);
     Fill(static_cast<std::int16_t*>(data), FWritten, run);
-    if (pa_stream_write(FStream, data, run * 2, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+    if (Pa().stream_write(FStream, data, run * 2, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
     FWritten += run;
     count -= run;
   }

@@ -1,30 +1,35 @@
 // SDL2's audio functions that the SDL player calls. On Linux the library is loaded at their
-// first use: desktops there play through PulseAudio's own stream (audio/uPulsePlayer), and
-// SDL2 with the nineteen libraries it brings costs every start-up about 5 ms and 1.3 MB.
-// Elsewhere they are SDL2's own, linked in.
+// first use (audio/uLoadedLibrary.h): desktops there play through PulseAudio's own stream
+// (audio/uPulsePlayer), and SDL2 with the nineteen libraries it brings costs every start-up
+// about 5 ms and 1.3 MB. Elsewhere they are SDL2's own, linked in.
 #pragma once
 
 #include <SDL.h>
 
-#include <memory>
+#include "audio/uLoadedLibrary.h"
+
+#define TAKTOLA_SDL_FUNCTIONS(F)                                                              \
+  F(SDL_, SetHint) F(SDL_, InitSubSystem) F(SDL_, QuitSubSystem) F(SDL_, OpenAudioDevice)     \
+  F(SDL_, CloseAudioDevice) F(SDL_, PauseAudioDevice) F(SDL_, LockAudioDevice)               \
+  F(SDL_, UnlockAudioDevice) F(SDL_, GetAudioDeviceStatus)
 
 struct TSdlAudio {
-  decltype(&::SDL_SetHint) SetHint;
-  decltype(&::SDL_InitSubSystem) InitSubSystem;
-  decltype(&::SDL_QuitSubSystem) QuitSubSystem;
-  decltype(&::SDL_OpenAudioDevice) OpenAudioDevice;
-  decltype(&::SDL_CloseAudioDevice) CloseAudioDevice;
-  decltype(&::SDL_PauseAudioDevice) PauseAudioDevice;
-  decltype(&::SDL_LockAudioDevice) LockAudioDevice;
-  decltype(&::SDL_UnlockAudioDevice) UnlockAudioDevice;
-  decltype(&::SDL_GetAudioDeviceStatus) GetAudioDeviceStatus;
+  TAKTOLA_LIBRARY_API(TAKTOLA_SDL_FUNCTIONS)
 };
 
-// The functions, loaded once; nullptr when SDL2 cannot be loaded (then there is no device).
-const TSdlAudio* SdlAudio();
+inline constexpr const char* SdlLibraryName = "libSDL2-2.0.so.0";
 
+// The functions, loaded once; nullptr when SDL2 cannot be loaded (then there is no device).
+inline const TSdlAudio* SdlAudio() {
 #ifdef TAKTOLA_LOAD_SDL
-// Loads them from the library of that name, which stays loaded; nullptr when it or one of
-// them is missing. SdlAudio's way, open to tests.
-std::unique_ptr<const TSdlAudio> LoadSdlAudio(const char* library);
+  static const std::unique_ptr<const TSdlAudio> api = LoadLibraryApi<TSdlAudio>(SdlLibraryName);
+  return api.get();
+#else
+  static const TSdlAudio linked = [] {
+    TSdlAudio api;
+    TAKTOLA_SDL_FUNCTIONS(TAKTOLA_LIBRARY_LINKED)
+    return api;
+  }();
+  return &linked;
 #endif
+}

@@ -1,6 +1,6 @@
 // The floor under TAKTOLA's start-up time and memory: a window that loads what TAKTOLA's
-// does (Qt Widgets, Qt SVG, Qt D-Bus and libpulse linked in, the Fusion style, one SVG
-// icon, a few controls) and nothing of its own. bench/qt_floor.sh starts both in turns; what
+// does (Qt Widgets, Qt SVG and Qt D-Bus linked in, the Fusion style, one SVG icon, a few
+// controls) and nothing of its own. bench/qt_floor.sh starts both in turns; what
 // TAKTOLA needs beyond this is what its own code costs.
 //
 // With --playhead it is also the floor under the playhead's cost: a 465 x 226 picture with a

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # TAKTOLA's start-up and memory beside the floor its libraries set: bench/qt_floor (a bare
-# window with the same Qt modules and libpulse linked in). Both start on one private
+# window with the same Qt modules linked in). Both start on one private
 # Xvfb, in turns over several rounds (the one that goes first alternates); medians, ranges
 # and the ratio. Then, playing: TAKTOLA at 4/4 and 240 BPM (its playhead moves 64 times a
 # second) against the bare window moving the same playhead as often (qt_floor --playhead)

@@ -489,4 +489,32 @@ TEST_F(FrmMainLanguage, OtherLanguagesAreEnglish) {
   EXPECT_EQ(a->LabelNote()->text(), "Notename");
 }
 
+// Start-up work that the window need not wait for (connecting to the sound server) runs from
+// the event loop once the window has been drawn, and once only.
+TEST(StartUpWork, RunsOnceAfterTheWindowsFirstFrame) {
+  class TPainted final : public QWidget {
+   public:
+    int paints = 0;
+
+   protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+  };
+  TPainted window;
+  int runs = 0, paintsBefore = -1;
+  AfterFirstFrame(window, [&] {
+    ++runs;
+    paintsBefore = window.paints;
+  });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(runs, 0);  // not shown yet
+  window.show();
+  EXPECT_EQ(runs, 0);  // not from show() itself
+  ASSERT_TRUE(QTest::qWaitFor([&] { return runs > 0; }, 5000));
+  EXPECT_GE(paintsBefore, 1);
+  window.hide();
+  window.show();
+  QTest::qWait(50);
+  EXPECT_EQ(runs, 1);
+}
+
 }  // namespace

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "audio/uSdlLibrary.h"
 #include "audio/uSdlPlayer.h"
 
 namespace {
@@ -24,18 +23,6 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 // Hands a loop over at the start the player gives, as the window does.
 bool Play(TSdlLoopPlayer& player, const TMemoryStream& image) { return player.PlayWavLoop(image, player.NextStartMs()); }
-
-#ifdef TAKTOLA_LOAD_SDL
-// SDL2 is loaded at its first use: a library that is missing, or is not SDL2, gives no
-// functions at all (and so no device), never some of them.
-TEST(SdlLibrary, LoadsAllItsFunctionsOrNone) {
-  EXPECT_EQ(LoadSdlAudio("libno-such-library.so.0"), nullptr);
-  EXPECT_EQ(LoadSdlAudio("libm.so.6"), nullptr);
-  const auto sdl = LoadSdlAudio("libSDL2-2.0.so.0");
-  ASSERT_NE(sdl, nullptr);
-  EXPECT_EQ(sdl->OpenAudioDevice, SdlAudio()->OpenAudioDevice);
-}
-#endif
 
 #ifndef TAKTOLA_NO_DEVICE
 

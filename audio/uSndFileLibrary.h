@@ -1,0 +1,32 @@
+// libsndfile's functions that export calls. On Linux the library is loaded at their first
+// use (audio/uLoadedLibrary.h): it brings seven codec libraries, and only an export needs
+// them. Elsewhere they are libsndfile's own, linked in.
+#pragma once
+
+#include <sndfile.h>
+
+#include "audio/uLoadedLibrary.h"
+
+#define TAKTOLA_SNDFILE_FUNCTIONS(F) \
+  F(sf_, open) F(sf_, write_short) F(sf_, strerror) F(sf_, close) F(sf_, format_check)
+
+struct TSndFileApi {
+  TAKTOLA_LIBRARY_API(TAKTOLA_SNDFILE_FUNCTIONS)
+};
+
+inline constexpr const char* SndFileLibraryName = "libsndfile.so.1";
+
+// The functions, loaded once; nullptr when libsndfile cannot be loaded (then nothing exports).
+inline const TSndFileApi* SndFileApi() {
+#ifdef TAKTOLA_LOAD_SNDFILE
+  static const std::unique_ptr<const TSndFileApi> api = LoadLibraryApi<TSndFileApi>(SndFileLibraryName);
+  return api.get();
+#else
+  static const TSndFileApi linked = [] {
+    TSndFileApi api;
+    TAKTOLA_SNDFILE_FUNCTIONS(TAKTOLA_LIBRARY_LINKED)
+    return api;
+  }();
+  return &linked;
+#endif
+}
