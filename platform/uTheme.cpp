@@ -130,14 +130,16 @@ bool ReadLightTheme(TPortal& portal, const TGnomeColorScheme& gnome) {
 
 }  // namespace
 
-// Without an address and without the bus's usual socket, asking for the session bus would
-// make libdbus try to start one through the X server, which costs start-up time and finds
-// nothing there.
-QDBusConnection SessionBus() {
+bool SessionBusReachable() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-      (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
-    return QDBusConnection(QStringLiteral("taktola-no-session-bus"));
+  return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+         (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus")));
+}
+
+// Asking for a session bus that is not reachable would make libdbus try to start one
+// through the X server, which costs start-up time and finds nothing there.
+QDBusConnection SessionBus() {
+  if (!SessionBusReachable()) return QDBusConnection(QStringLiteral("taktola-no-session-bus"));
   return QDBusConnection::sessionBus();
 }
 

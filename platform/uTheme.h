@@ -40,7 +40,11 @@ using TGnomeColorScheme = std::function<std::optional<std::string>()>;
 std::optional<std::string> GnomeColorScheme();  // "prefer-dark", "default", ...
 void ThemeStartup(const QDBusConnection& bus, const TGnomeColorScheme& gnome);
 
-// The session bus, when one can be reached without starting one; otherwise a connection
-// that is not connected, so that whoever asks it gets no answer at once.
+// Whether a session bus can be reached without starting one: an address is given, or the
+// bus's usual socket is there.
+bool SessionBusReachable();
+
+// The session bus, when it is reachable; otherwise a connection that is not connected, so
+// that whoever asks it gets no answer at once.
 QDBusConnection SessionBus();
 #endif
