@@ -84,6 +84,11 @@ bool IsExportFormatAvailable(TExportFormat format) {
   return SndFileApi()->format_check(&info) != 0;
 }
 
+std::string ExportFormatProblem(TExportFormat format) {
+  if (SndFileApi() == nullptr) return std::string("cannot load ") + SndFileLibraryName + ", which writes the audio files";
+  return "this system's libsndfile does not write " + std::string(ExportFormatName(format));
+}
+
 std::vector<TExportFormat> AvailableExportFormats() {
   std::vector<TExportFormat> formats;
   for (const TFormatInfo& info : Formats)
@@ -93,10 +98,7 @@ std::vector<TExportFormat> AvailableExportFormats() {
 
 TExportResult ExportSamples(TPlanSamples& samples, const std::filesystem::path& file, TExportFormat format,
                             const TExportProgress& progress) {
-  if (SndFileApi() == nullptr)
-    throw EExportError(std::string("cannot load ") + SndFileLibraryName + ", which writes the audio files");
-  if (!IsExportFormatAvailable(format))
-    throw EExportError("this system's libsndfile does not write " + std::string(ExportFormatName(format)));
+  if (!IsExportFormatAvailable(format)) throw EExportError(ExportFormatProblem(format));
   if (format == TExportFormat::Wav && samples.Total() > MaxWavSamples)
     throw WriteError(file, "too long for a WAV file (at most 13 hours)");
   std::filesystem::path target;

@@ -26,6 +26,9 @@ std::string_view ExportFormatName(TExportFormat format);
 std::optional<TExportFormat> ExportFormatOfPath(const std::filesystem::path& path);
 // Whether the libsndfile at hand writes the format in mono at 44.1 kHz (WAV always does).
 bool IsExportFormatAvailable(TExportFormat format);
+// Why a format is not available, for a message: libsndfile cannot be loaded, or does not
+// write it.
+std::string ExportFormatProblem(TExportFormat format);
 // The formats it writes, in the order of TExportFormat.
 std::vector<TExportFormat> AvailableExportFormats();
 
