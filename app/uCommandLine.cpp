@@ -179,7 +179,8 @@ TCommandLineAnswer RunExport(const TExportRequest& request, const TExportEnviron
   if (!format)
     return Failure("cannot tell the format of '" + request.output + "': name it .wav, .flac, .ogg or .mp3", 2);
   if (!IsExportFormatAvailable(*format))
-    return Failure(ExportFormatProblem(*format) + (IsExportFormatAvailable(TExportFormat::Wav) ? "; .wav always works" : ""));
+    return Failure(ExportFormatProblem(*format) +
+                   (IsExportFormatAvailable(TExportFormat::Wav) ? "; .wav always works" : ""));
   const std::optional<TExportSource> source = FindExportSource(request.source, environment.folders);
   if (!source)
     return Failure("no program or pattern '" + request.source + "' (looked for a file of that path and in " +

@@ -85,7 +85,8 @@ bool IsExportFormatAvailable(TExportFormat format) {
 }
 
 std::string ExportFormatProblem(TExportFormat format) {
-  if (SndFileApi() == nullptr) return std::string("cannot load ") + SndFileLibraryName + ", which writes the audio files";
+  if (SndFileApi() == nullptr)
+    return std::string("cannot load ") + SndFileLibraryName + ", which writes the audio files";
   return "this system's libsndfile does not write " + std::string(ExportFormatName(format));
 }
 

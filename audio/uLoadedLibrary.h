@@ -19,19 +19,43 @@
 
 #define TAKTOLA_LIBRARY_FIELD(prefix, name) decltype(&::prefix##name) name = nullptr;
 #define TAKTOLA_LIBRARY_VISIT(prefix, name) visit(#prefix #name, name);
-#define TAKTOLA_LIBRARY_API(LIST)                                            \
-  LIST(TAKTOLA_LIBRARY_FIELD)                                                \
-  template <typename TVisit>                                                 \
-  void ForEach(TVisit&& visit) {                                             \
-    LIST(TAKTOLA_LIBRARY_VISIT)                                              \
+#define TAKTOLA_LIBRARY_LINK(prefix, name) name = &::prefix##name;
+// Link() is made only where a build that links the library calls it.
+#define TAKTOLA_LIBRARY_API(LIST)  \
+  LIST(TAKTOLA_LIBRARY_FIELD)      \
+  template <typename TVisit>       \
+  void ForEach(TVisit&& visit) {   \
+    LIST(TAKTOLA_LIBRARY_VISIT)    \
+  }                                \
+  template <typename = void>       \
+  void Link() {                    \
+    LIST(TAKTOLA_LIBRARY_LINK)     \
   }
-// For a build that links the library: fills `api` from the linked functions.
-#define TAKTOLA_LIBRARY_LINKED(prefix, name) api.name = &::prefix##name;
 
-#if __has_include(<dlfcn.h>)
 // Loads every function the API lists from the library of that name, which then stays loaded
 // to the end, as a linked one would; nullptr when the library or one of the functions is
-// missing, never some of them.
+// missing, never some of them. Where there is no dlopen, only builds that link call it.
+template <typename TApi>
+std::unique_ptr<const TApi> LoadLibraryApi(const char* library);
+
+// The API's functions, made once: loaded from the library when Loaded (nullptr when that
+// fails), otherwise the ones linked in.
+template <typename TApi, bool Loaded>
+const TApi* LibraryApi(const char* library) {
+  if constexpr (Loaded) {
+    static const std::unique_ptr<const TApi> api = LoadLibraryApi<TApi>(library);
+    return api.get();
+  } else {
+    static const TApi linked = [] {
+      TApi api;
+      api.Link();
+      return api;
+    }();
+    return &linked;
+  }
+}
+
+#if __has_include(<dlfcn.h>)
 template <typename TApi>
 std::unique_ptr<const TApi> LoadLibraryApi(const char* library) {
   void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);

@@ -26,7 +26,4 @@ struct TPulseApi {
 inline constexpr const char* PulseLibraryName = "libpulse.so.0";
 
 // The functions, loaded once; nullptr when libpulse cannot be loaded (then SDL plays).
-inline const TPulseApi* PulseApi() {
-  static const std::unique_ptr<const TPulseApi> api = LoadLibraryApi<TPulseApi>(PulseLibraryName);
-  return api.get();
-}
+inline const TPulseApi* PulseApi() { return LibraryApi<TPulseApi, true>(PulseLibraryName); }

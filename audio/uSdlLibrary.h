@@ -19,17 +19,6 @@ struct TSdlAudio {
 
 inline constexpr const char* SdlLibraryName = "libSDL2-2.0.so.0";
 
-// The functions, loaded once; nullptr when SDL2 cannot be loaded (then there is no device).
-inline const TSdlAudio* SdlAudio() {
-#ifdef TAKTOLA_LOAD_SDL
-  static const std::unique_ptr<const TSdlAudio> api = LoadLibraryApi<TSdlAudio>(SdlLibraryName);
-  return api.get();
-#else
-  static const TSdlAudio linked = [] {
-    TSdlAudio api;
-    TAKTOLA_SDL_FUNCTIONS(TAKTOLA_LIBRARY_LINKED)
-    return api;
-  }();
-  return &linked;
-#endif
-}
+// The functions, made once: loaded where TAKTOLA_LOAD_SDL is 1 (Linux), nullptr when
+// SDL2 cannot be loaded (then there is no device); linked in elsewhere.
+inline const TSdlAudio* SdlAudio() { return LibraryApi<TSdlAudio, TAKTOLA_LOAD_SDL>(SdlLibraryName); }

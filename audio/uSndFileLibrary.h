@@ -16,17 +16,6 @@ struct TSndFileApi {
 
 inline constexpr const char* SndFileLibraryName = "libsndfile.so.1";
 
-// The functions, loaded once; nullptr when libsndfile cannot be loaded (then nothing exports).
-inline const TSndFileApi* SndFileApi() {
-#ifdef TAKTOLA_LOAD_SNDFILE
-  static const std::unique_ptr<const TSndFileApi> api = LoadLibraryApi<TSndFileApi>(SndFileLibraryName);
-  return api.get();
-#else
-  static const TSndFileApi linked = [] {
-    TSndFileApi api;
-    TAKTOLA_SNDFILE_FUNCTIONS(TAKTOLA_LIBRARY_LINKED)
-    return api;
-  }();
-  return &linked;
-#endif
-}
+// The functions, made once: loaded where TAKTOLA_LOAD_SNDFILE is 1 (Linux), nullptr when
+// libsndfile cannot be loaded (then nothing exports); linked in elsewhere.
+inline const TSndFileApi* SndFileApi() { return LibraryApi<TSndFileApi, TAKTOLA_LOAD_SNDFILE>(SndFileLibraryName); }

@@ -17,6 +17,8 @@ void ExpectAllOrNone(const char* library, TCheck isTheLinkedOne) {
   const auto api = LoadLibraryApi<TApi>(library);
   ASSERT_NE(api, nullptr) << library;
   EXPECT_TRUE(isTheLinkedOne(*api)) << library;
+  // A build that links the library instead gets the linked functions.
+  EXPECT_TRUE(isTheLinkedOne(*LibraryApi<TApi, false>(library))) << library;
 }
 
 }  // namespace
@@ -28,6 +30,7 @@ TEST(LoadedLibrary, GivesAllItsFunctionsOrNone) {
   ExpectAllOrNone<TPulseApi>(PulseLibraryName, [](const TPulseApi& api) {
     return api.threaded_mainloop_new == &pa_threaded_mainloop_new && api.operation_unref == &pa_operation_unref;
   });
-  ExpectAllOrNone<TSndFileApi>(SndFileLibraryName,
-                               [](const TSndFileApi& api) { return api.open == &sf_open && api.format_check == &sf_format_check; });
+  ExpectAllOrNone<TSndFileApi>(SndFileLibraryName, [](const TSndFileApi& api) {
+    return api.open == &sf_open && api.format_check == &sf_format_check;
+  });
 }
