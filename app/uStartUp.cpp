@@ -60,6 +60,7 @@ void StartUp() {
   SetApplicationIdentity();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/taktola.svg")));
   InstallAccessibleRoles();
+  ConnectAccessibilityBridge();
   // On Linux the theme comes from the session bus, which the application object connects
   // to, so the application must exist first.
   ThemeStartup();

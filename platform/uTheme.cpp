@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <QAccessible>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -55,6 +56,8 @@ bool ReadLightTheme() {
   const auto value = ReadDword(key, L"AppsUseLightTheme");
   return value ? *value == 1 : true;
 }
+
+void ConnectAccessibilityBridge() {}  // nothing to start there
 
 void ThemeStartup() {
   IsWin10 = WindowsAtLeast10();
@@ -137,10 +140,20 @@ bool SessionBusReachable() {
 }
 
 // Asking for a session bus that is not reachable would make libdbus try to start one
-// through the X server, which costs start-up time and finds nothing there.
+// through the X server (a fork of this process and a search of PATH for dbus-launch, 6 ms of
+// start-up), which finds nothing there.
 QDBusConnection SessionBus() {
   if (!SessionBusReachable()) return QDBusConnection(QStringLiteral("taktola-no-session-bus"));
   return QDBusConnection::sessionBus();
+}
+
+void ConnectAccessibilityBridge() {
+  if (SessionBusReachable()) return;  // it starts at its own time, on the bus that is there
+  // Qt's bridge asks for the session bus itself. An address that fails at once stands in
+  // while it does, and only then: programs started later see the environment we were given.
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  QAccessible::isActive();
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 std::optional<std::string> GnomeColorScheme() {

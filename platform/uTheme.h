@@ -28,6 +28,10 @@ bool IsLightTheme();
 // The start-up work: IsWin10, SysAccentColor and ThemeFlag from the system.
 void ThemeStartup();
 
+// Starts Qt's bridge to the desktop's accessibility bus, which otherwise starts at the first
+// accessible change (the first control made), without ever starting a session bus for it.
+void ConnectAccessibilityBridge();
+
 // The two readers of the start-up work.
 std::uint32_t ReadAccentColor();
 bool ReadLightTheme();

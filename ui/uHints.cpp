@@ -6,9 +6,6 @@
 #include <algorithm>
 
 #include "pattern/uMeasureGeometry.h"
-#ifndef _WIN32
-#include "platform/uTheme.h"
-#endif
 
 namespace {
 
@@ -31,19 +28,6 @@ void InstallAccessibleRoles() {
     if (className == QLatin1String("TImage")) return new QAccessibleWidget(widget, QAccessible::Canvas);
     return nullptr;
   });
-#ifndef _WIN32
-  // Qt's bridge to the desktop's accessibility bus asks for the session bus at the first
-  // accessible change, from the first control made. With no session bus to reach, libdbus
-  // would look for one to start through the X server (a fork of this process and a search of
-  // PATH for dbus-launch, 6 ms of start-up) and find nothing. The bridge is made here, with an
-  // address that fails at once standing in for that moment only: programs started later see
-  // the environment this one was given.
-  if (!SessionBusReachable()) {
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-    QAccessible::isActive();
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-  }
-#endif
 }
 
 QString MeasureDescription(int tsCount, const TNotes& notes, int notesIndex, bool japanese) {
