@@ -34,7 +34,8 @@
 
 // Loads every function the API lists from the library of that name, which then stays loaded
 // to the end, as a linked one would; nullptr when the library or one of the functions is
-// missing, never some of them. Where there is no dlopen, only builds that link call it.
+// missing, never some of them. Defined where dlopen is; builds elsewhere link the libraries
+// and never call it.
 template <typename TApi>
 std::unique_ptr<const TApi> LoadLibraryApi(const char* library);
 
