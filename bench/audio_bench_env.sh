@@ -6,7 +6,6 @@
 # libpulse-dev.
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-HZ=$(getconf CLK_TCK)
 BENCH_PIDS=()  # everything started here, ended by bench_cleanup
 
 bench_log() { printf '%s %s\n' "$(date +%T)" "$*" >&2; }
@@ -83,11 +82,14 @@ bench_cleanup() {
   [[ -n ${BENCH_WORK:-} && -d $BENCH_WORK ]] && rm -rf "$BENCH_WORK"
 }
 
-# utime+stime of a process (all its threads, live and ended) or of one thread, in ticks.
-bench_ticks() {
-  local f=/proc/$1/stat
-  [[ -n ${2:-} ]] && f=/proc/$1/task/$2/stat
-  awk '{sub(/^.*\) /, ""); print $12 + $13}' "$f" 2>/dev/null || echo NA
+# A reading of CPU time: "tid=nanoseconds" for each live thread of a process, or for the one
+# thread TID. The scheduler's own account (schedstat), exact to the nanosecond; utime and
+# stime count 10 ms ticks, and a thread that wakes for a few microseconds right after each
+# tick may never be charged one.
+bench_cpu() {
+  local files=(/proc/"$1"/task/*/schedstat)
+  [[ -n ${2:-} ]] && files=(/proc/"$1"/task/"$2"/schedstat)
+  awk '{split(FILENAME, p, "/"); printf "%s=%s ", p[5], $1} END{print ""}' "${files[@]}" 2>/dev/null | grep . || echo NA
 }
 
 # Context switches of all of a process's threads: how often it woke, which unlike its CPU
@@ -98,10 +100,14 @@ bench_switches() {
 
 bench_now() { date +%s.%N; }
 
-# Seconds of CPU per minute from two tick readings over `seconds` of wall time.
+# Seconds of CPU per minute from two bench_cpu readings over `seconds` of wall time: the
+# threads' growth, a thread started in between counted whole, one ended in between not at all.
 bench_per_minute() {
-  awk -v a="$1" -v b="$2" -v s="$3" -v hz="$HZ" 'BEGIN {
-    if (a == "NA" || b == "NA" || s <= 0) print "NA"; else printf "%.3f", (b - a) / hz / s * 60 }'
+  awk -v a="$1" -v b="$2" -v s="$3" 'BEGIN {
+    if (a == "NA" || b == "NA" || s <= 0) { print "NA"; exit }
+    n = split(a, x, " "); for (i = 1; i <= n; i++) { split(x[i], kv, "="); before[kv[1]] = kv[2] }
+    n = split(b, y, " "); for (i = 1; i <= n; i++) { split(y[i], kv, "="); ns += kv[2] - before[kv[1]] }
+    printf "%.3f", ns / 1e9 / s * 60 }'
 }
 
 # The buffer and sink latency (ms) the server reports for its one sink input.

@@ -11,7 +11,7 @@
 #   first sound  the Start button's press (XTEST) to the first non-silent sample that the
 #                null sink's monitor hands out; once after launch (the sound system still to
 #                be set up) and once more after a Stop ("again")
-#   CPU          utime+stime from /proc over SECONDS of playing, as seconds per minute: the
+#   CPU          time on the CPU (schedstat) over SECONDS of playing, as seconds per minute: the
 #                program, its main (window) thread, the sound server less its idle rate, Xvfb;
 #                the same with the window unmapped (what a window manager does on minimise),
 #                and after Stop
@@ -60,9 +60,9 @@ click() { timeout 5 xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # The idle rates of the sound server and of Xvfb, with no client.
 measure_idle() {
   local p0 x0 t0 p1 x1 t1
-  p0=$(bench_ticks "$PA_PID"); x0=$(bench_ticks "$XVFB_PID"); t0=$(bench_now)
+  p0=$(bench_cpu "$PA_PID"); x0=$(bench_cpu "$XVFB_PID"); t0=$(bench_now)
   sleep "$IDLE"
-  p1=$(bench_ticks "$PA_PID"); x1=$(bench_ticks "$XVFB_PID"); t1=$(bench_now)
+  p1=$(bench_cpu "$PA_PID"); x1=$(bench_cpu "$XVFB_PID"); t1=$(bench_now)
   local s
   s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
   PA_IDLE=$(bench_per_minute "$p0" "$p1" "$s")
@@ -74,10 +74,10 @@ measure_idle() {
 measure_window() {
   local prog=$1 pid=$2 tag=$3
   local c0 m0 p0 x0 w0 t0 c1 m1 p1 x1 w1 t1 s
-  c0=$(bench_ticks "$pid"); m0=$(bench_ticks "$pid" "$pid"); p0=$(bench_ticks "$PA_PID"); x0=$(bench_ticks "$XVFB_PID")
+  c0=$(bench_cpu "$pid"); m0=$(bench_cpu "$pid" "$pid"); p0=$(bench_cpu "$PA_PID"); x0=$(bench_cpu "$XVFB_PID")
   w0=$(bench_switches "$PA_PID"); t0=$(bench_now)
   sleep "$WINDOW"
-  c1=$(bench_ticks "$pid"); m1=$(bench_ticks "$pid" "$pid"); p1=$(bench_ticks "$PA_PID"); x1=$(bench_ticks "$XVFB_PID")
+  c1=$(bench_cpu "$pid"); m1=$(bench_cpu "$pid" "$pid"); p1=$(bench_cpu "$PA_PID"); x1=$(bench_cpu "$XVFB_PID")
   w1=$(bench_switches "$PA_PID"); t1=$(bench_now)
   s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
   emit "$prog" "${tag}_cpu" "$(bench_per_minute "$c0" "$c1" "$s")"

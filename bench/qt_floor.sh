@@ -4,8 +4,9 @@
 # Xvfb, in turns over several rounds (the one that goes first alternates); medians, ranges
 # and the ratio. Then, playing: TAKTOLA at 4/4 and 240 BPM (its playhead moves 64 times a
 # second) against the bare window moving the same playhead as often (qt_floor --playhead)
-# and waking as often without painting (--wake); the window thread's CPU and Xvfb's, over
-# SECONDS each. Run by hand:
+# and waking as often without painting (--wake), and against bench/x_floor, an X client
+# without a toolkit that moves it as cheaply as X allows; the program's CPU (all its threads),
+# its window thread's and Xvfb's, over SECONDS each. Run by hand:
 #
 #   bench/qt_floor.sh [-r ROUNDS] [-w SECONDS] BUILD_DIR
 set -uo pipefail
@@ -15,12 +16,13 @@ while getopts "r:w:h" opt; do
   case $opt in
     r) ROUNDS=$OPTARG ;;
     w) WINDOW=$OPTARG ;;
-    *) sed -n '2,11p' "$0"; exit 64 ;;
+    *) sed -n '2,12p' "$0"; exit 64 ;;
   esac
 done
 shift $((OPTIND - 1))
 BUILD=$(readlink -f "${1:?usage: qt_floor.sh [-r ROUNDS] BUILD_DIR}")
-[[ -x $BUILD/taktola && -x $BUILD/bench/qt_floor ]] || { echo "$BUILD has no taktola and bench/qt_floor" >&2; exit 64; }
+[[ -x $BUILD/taktola && -x $BUILD/bench/qt_floor && -x $BUILD/bench/x_floor ]] ||
+  { echo "$BUILD has no taktola, bench/qt_floor and bench/x_floor" >&2; exit 64; }
 source "$(dirname "$0")/audio_bench_env.sh"
 bench_check_tools
 trap bench_cleanup EXIT
@@ -56,7 +58,7 @@ at_rest() {
 }
 
 playing() {
-  local name=$1 m0 x0 t0 m1 x1 t1 s
+  local name=$1 c0 m0 x0 t0 c1 m1 x1 t1 s
   launch "$@" || return
   sleep 2
   if [[ $name == taktola ]]; then
@@ -64,10 +66,11 @@ playing() {
     timeout 5 xdotool mousemove --window "$WIN" 45 296 click 1  # Start
   fi
   sleep 2
-  m0=$(bench_ticks "$PID" "$PID"); x0=$(bench_ticks "$XVFB_PID"); t0=$(bench_now)
+  c0=$(bench_cpu "$PID"); m0=$(bench_cpu "$PID" "$PID"); x0=$(bench_cpu "$XVFB_PID"); t0=$(bench_now)
   sleep "$WINDOW"
-  m1=$(bench_ticks "$PID" "$PID"); x1=$(bench_ticks "$XVFB_PID"); t1=$(bench_now)
+  c1=$(bench_cpu "$PID"); m1=$(bench_cpu "$PID" "$PID"); x1=$(bench_cpu "$XVFB_PID"); t1=$(bench_now)
   s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
+  printf '%s\tprogram_s_per_min\t%s\n' "$name" "$(bench_per_minute "$c0" "$c1" "$s")" >>"$RESULTS"
   printf '%s\twindow_thread_s_per_min\t%s\n' "$name" "$(bench_per_minute "$m0" "$m1" "$s")" >>"$RESULTS"
   printf '%s\txvfb_s_per_min\t%s\n' "$name" "$(bench_per_minute "$x0" "$x1" "$s")" >>"$RESULTS"
   bench_end "$PID"
@@ -80,13 +83,14 @@ for ((ROUND = 1; ROUND <= ROUNDS; ROUND++)); do
   else
     at_rest floor "$BUILD/bench/qt_floor"; at_rest taktola "$BUILD/taktola"
   fi
-  order=(taktola playhead wake)
-  ((ROUND % 2)) || order=(wake playhead taktola)
+  order=(taktola playhead wake xclient)
+  ((ROUND % 2)) || order=(xclient wake playhead taktola)
   for name in "${order[@]}"; do
     case $name in
       taktola) playing taktola "$BUILD/taktola" ;;
       playhead) playing playhead "$BUILD/bench/qt_floor" --playhead ;;
       wake) playing wake "$BUILD/bench/qt_floor" --wake ;;
+      xclient) playing xclient "$BUILD/bench/x_floor" ;;
     esac
   done
 done
@@ -115,7 +119,8 @@ awk -F'\t' '
     print "|---|---|---|---|"
     row("startup_ms", "%.1f", "floor"); row("vmhwm_mib", "%.1f", "floor"); row("private_dirty_mib", "%.1f", "floor")
     print ""
-    print "| playing, 64 playhead moves a second | TAKTOLA at 240 BPM | bare window, same moves | bare window, same wake-ups, no painting | TAKTOLA/same moves |"
-    print "|---|---|---|---|---|"
-    row("window_thread_s_per_min", "%.2f", "playhead wake"); row("xvfb_s_per_min", "%.2f", "playhead wake")
+    print "| playing, 64 playhead moves a second | TAKTOLA at 240 BPM | bare window, same moves | bare window, same wake-ups, no painting | X client without a toolkit, same moves | TAKTOLA/same moves |"
+    print "|---|---|---|---|---|---|"
+    row("program_s_per_min", "%.2f", "playhead wake xclient"); row("window_thread_s_per_min", "%.2f", "playhead wake xclient")
+    row("xvfb_s_per_min", "%.2f", "playhead wake xclient")
   }' "$RESULTS"

@@ -91,9 +91,9 @@ run_shape() {
 bench_log "$ROUNDS rounds of ${#SHAPES[@]} shapes, ${WINDOW} s windows, $EDITS edits"
 for ((ROUND = 1; ROUND <= ROUNDS; ROUND++)); do
   bench_log "round $ROUND, load $(cut -d' ' -f1-3 /proc/loadavg)"
-  p0=$(bench_ticks "$PA_PID"); t0=$(bench_now)
+  p0=$(bench_cpu "$PA_PID"); t0=$(bench_now)
   sleep 10
-  p1=$(bench_ticks "$PA_PID"); t1=$(bench_now)
+  p1=$(bench_cpu "$PA_PID"); t1=$(bench_now)
   PA_IDLE=$(bench_per_minute "$p0" "$p1" "$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')")
   n=${#SHAPES[@]}
   for ((j = 0; j < n; j++)); do run_shape "${SHAPES[$(((j + ROUND - 1) % n))]}"; done

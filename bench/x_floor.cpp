@@ -1,0 +1,72 @@
+// The least any X client can pay to move a playhead 64 times a second, the floor under
+// TAKTOLA's cost while playing and under the X server's: no toolkit, the picture kept in the
+// X server (a pixmap), and a thread of its own that sleeps to the exact time of each move and
+// sends two requests for it, the old line's strip copied back from the pixmap and the new
+// line filled, 3 px wide over the 465 x 226 picture, moving 5.8 px (a sixteenth at 240 BPM
+// in a 4/4 measure). bench/qt_floor.sh runs it beside TAKTOLA.
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+constexpr int Width = 465;
+constexpr int Height = 226;
+constexpr long MoveNs = 1'000'000'000L / 64;
+
+int LineX(int sixteenth) { return 93 + 93 * sixteenth / 16; }
+
+}  // namespace
+
+int main() {
+  xcb_connection_t* const c = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(c) != 0) {
+    std::fprintf(stderr, "x_floor: no X display\n");
+    return 1;
+  }
+  const xcb_screen_t* const screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const xcb_window_t window = xcb_generate_id(c);
+  const uint32_t background[] = {screen->white_pixel};
+  xcb_create_window(c, screen->root_depth, window, screen->root, 0, 0, Width, Height, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, background);
+  // The picture: white, with the time line, drawn once.
+  const xcb_pixmap_t picture = xcb_generate_id(c);
+  xcb_create_pixmap(c, screen->root_depth, picture, window, Width, Height);
+  const xcb_gcontext_t white = xcb_generate_id(c);
+  xcb_create_gc(c, white, picture, XCB_GC_FOREGROUND, background);
+  const xcb_gcontext_t black = xcb_generate_id(c);
+  const uint32_t foreground[] = {screen->black_pixel};
+  xcb_create_gc(c, black, picture, XCB_GC_FOREGROUND, foreground);
+  const xcb_rectangle_t all{0, 0, Width, Height};
+  xcb_poly_fill_rectangle(c, picture, white, 1, &all);
+  const xcb_rectangle_t timeLine{93, Height / 2, Width - 2 * 93, 1};
+  xcb_poly_fill_rectangle(c, picture, black, 1, &timeLine);
+  xcb_map_window(c, window);
+  xcb_copy_area(c, picture, window, white, 0, 0, 0, 0, Width, Height);
+  xcb_flush(c);
+
+  // xcb serialises requests from several threads; this one sends only the moves.
+  std::thread mover([&] {
+    timespec at{};
+    clock_gettime(CLOCK_MONOTONIC, &at);
+    for (int sixteenth = 0;; sixteenth = (sixteenth + 1) % 64) {
+      at.tv_nsec += MoveNs;
+      if (at.tv_nsec >= 1'000'000'000L) {
+        at.tv_nsec -= 1'000'000'000L;
+        ++at.tv_sec;
+      }
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+      const int old = LineX(sixteenth) - 1;
+      xcb_copy_area(c, picture, window, white, static_cast<int16_t>(old), 0, static_cast<int16_t>(old), 0, 3, Height);
+      const xcb_rectangle_t line{static_cast<int16_t>(LineX((sixteenth + 1) % 64) - 1), 0, 3, Height};
+      xcb_poly_fill_rectangle(c, window, black, 1, &line);
+      xcb_flush(c);
+    }
+  });
+  // The main thread takes the events (none are selected), as a toolkit's loop would.
+  while (xcb_generic_event_t* event = xcb_wait_for_event(c)) std::free(event);
+  std::_Exit(0);  // the display went away; the mover never ends by itself
+}
