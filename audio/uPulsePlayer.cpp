@@ -207,6 +207,15 @@ std::uint64_t TPulseLoopPlayer::StreamClock() {
   return FStreamBase + HeardSamples() + MsSamples(Latency);
 }
 
+std::uint64_t TPulseLoopPlayer::TimelineWritten() const {
+  return FStream == nullptr ? FStandIn.Samples() : FWritten;
+}
+
+std::size_t TPulseLoopPlayer::LoopsHeld() {
+  TLocked lock(FMainloop);
+  return (FLoop ? 1 : 0) + (FPrevious ? 1 : 0);
+}
+
 std::uint64_t TPulseLoopPlayer::SamplesPlayed() {
   if (FStream == nullptr) return FStandIn.Samples();
   TLocked lock(FMainloop);
@@ -272,7 +281,7 @@ bool TPulseLoopPlayer::PlayWavLoop(const TMemoryStream& stream, std::uint32_t st
   {
     TLocked lock(FMainloop);
     // A previous loop still wanted before the stamp stays; one already written out goes.
-    if (FPrevious && (FStream == nullptr ? FStandIn.Samples() : FWritten) < FLoopStart) {
+    if (FPrevious && TimelineWritten() < FLoopStart) {
       // Two hand-overs before the first was due: the older one is never heard.
       done = std::move(FLoop);
     } else {
@@ -302,8 +311,19 @@ bool TPulseLoopPlayer::StopWav() {
   return true;
 }
 
+void TPulseLoopPlayer::FreeWrittenOut() {
+  // The loop before the last hand-over is wanted only up to that loop's start: once the
+  // timeline has passed it, an edit leaves one loop in memory, not two, until the next.
+  std::unique_ptr<TLoop> done;
+  {
+    TLocked lock(FMainloop);
+    if (FPrevious && TimelineWritten() >= FLoopStart) done = std::move(FPrevious);
+  }
+}  // freed here, with no lock held
+
 bool TPulseLoopPlayer::CheckDevice() {
   if (!FPlaying) return FStream != nullptr;
+  FreeWrittenOut();
   if (Lost()) {
     // The server went away: the clock carries on, and a server that comes back is found.
     {

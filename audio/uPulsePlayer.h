@@ -63,6 +63,9 @@ class TPulseLoopPlayer final : public TSoundOutput {
   // The clock in samples; whether a stream plays.
   std::uint64_t SamplesPlayed();
   bool DeviceOpen() const { return FStream != nullptr; }
+  // How many loops it holds: the one playing, and the one before it until the timeline
+  // has passed the hand-over (CheckDevice lets it go then).
+  std::size_t LoopsHeld();
 
  private:
   using TLoop = TWav4416MI;
@@ -72,6 +75,10 @@ class TPulseLoopPlayer final : public TSoundOutput {
   void CloseStream();
   bool Lost();
   bool TryOpen();
+  // Frees the loop before the last hand-over once it is written out.
+  void FreeWrittenOut();
+  // With the lock held: the timeline's sample up to which the sound is decided.
+  std::uint64_t TimelineWritten() const;
   // Starts a stream opened corked; writes the queue over from a new loop's start on. With
   // the lock held.
   void Uncork();

@@ -94,6 +94,11 @@ TEST(PulsePlayer, LoopsHandedOverComeInAtTheirStampsPhaseWithoutAGap) {
   handOver(loops[0], 0);
   Sleep(400);
   handOver(loops[1], 0);
+  // The loop before is let go at the next tick, as its part of the queue is written already;
+  // the recording below shows that nothing of it was wanted any more.
+  EXPECT_EQ(player.LoopsHeld(), 2u);
+  EXPECT_TRUE(player.CheckDevice());
+  EXPECT_EQ(player.LoopsHeld(), 1u);
   Sleep(300);
   handOver(loops[2], 40);
   Sleep(400);
