@@ -4,9 +4,8 @@
 // bench/qt_floor.sh starts both in turns; what TAKTOLA needs beyond this is what its own
 // code costs.
 //
-// With --playhead it is also the floor under the playhead's cost: a 465 x 226 picture with a
-// 3 px line that moves 5.8 px 64 times a second (a sixteenth at 240 BPM), each move painted
-// as TAKTOLA paints it, one rectangle over the old and the new line repainted from the kept
+// With --playhead it is also the floor under the playhead's cost: the playhead of
+// bench/floor_playhead.h, each move painted as TAKTOLA paints it, one rectangle over the old and the new line repainted from the kept
 // picture. With --wake the timer fires as often and paints nothing.
 #include <QApplication>
 #include <QComboBox>
@@ -25,24 +24,27 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "floor_playhead.h"
 #include "platform/uTheme.h"
 
 namespace {
 
+using namespace FloorPlayhead;
+
 class TPlayheadView final : public QWidget {
  public:
-  TPlayheadView() : FPicture(465, 226, QImage::Format_RGB32) {
+  TPlayheadView() : FPicture(Width, Height, QImage::Format_RGB32) {
     setFixedSize(FPicture.size());
     setAttribute(Qt::WA_OpaquePaintEvent);
     FPicture.fill(Qt::white);
     QPainter p(&FPicture);
     p.setRenderHint(QPainter::Antialiasing);
-    p.drawLine(93, 113, 465 - 93, 113);
-    for (int b = 0; b < 4; ++b) p.drawEllipse(QPoint(93 * (b + 1), 113), 12, 12);
+    p.drawLine(BeatWidth, Height / 2, Width - BeatWidth, Height / 2);
+    for (int b = 0; b < 4; ++b) p.drawEllipse(QPoint(BeatWidth * (b + 1), Height / 2), 12, 12);
   }
   void Step() {
     const int old = X();
-    FSixteenth = (FSixteenth + 1) % 64;
+    FSixteenth = (FSixteenth + 1) % Sixteenths;
     // On the screen at once, as TAKTOLA's view does.
     repaint(QRect(QPoint(std::min(old, X()) - 2, 0), QPoint(std::max(old, X()) + 2, height())));
   }
@@ -51,11 +53,11 @@ class TPlayheadView final : public QWidget {
   void paintEvent(QPaintEvent* e) override {
     QPainter p(this);
     p.drawImage(e->rect(), FPicture, e->rect());
-    p.fillRect(X() - 1, 0, 3, height(), Qt::black);
+    p.fillRect(LineLeft(FSixteenth), 0, LineWidth, height(), Qt::black);
   }
 
  private:
-  int X() const { return 93 + 93 * FSixteenth / 16; }
+  int X() const { return LineX(FSixteenth); }
   QImage FPicture;
   int FSixteenth = 0;
 };
@@ -89,7 +91,7 @@ int main(int argc, char* argv[]) {
   layout->addWidget(view);
   QTimer tick;
   tick.setTimerType(Qt::PreciseTimer);
-  tick.setInterval(15);  // 15.6 ms a sixteenth at 240 BPM: 64 a second
+  tick.setInterval(15);  // 15 and 16 ms in turn, about 1000 / MovesPerSecond
   QObject::connect(&tick, &QTimer::timeout, [&] {
     if (playhead) view->Step();
     tick.setInterval(tick.interval() == 15 ? 16 : 15);

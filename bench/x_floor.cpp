@@ -2,23 +2,16 @@
 // TAKTOLA's cost while playing and under the X server's: no toolkit, the picture kept in the
 // X server (a pixmap), and a thread of its own that sleeps to the exact time of each move and
 // sends two requests for it, the old line's strip copied back from the pixmap and the new
-// line filled, 3 px wide over the 465 x 226 picture, moving 5.8 px (a sixteenth at 240 BPM
-// in a 4/4 measure). bench/qt_floor.sh runs it beside TAKTOLA.
+// line filled (bench/floor_playhead.h). bench/qt_floor.sh runs it beside TAKTOLA.
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <ctime>
 #include <thread>
 
-namespace {
+#include "floor_playhead.h"
 
-constexpr int Width = 465;
-constexpr int Height = 226;
-constexpr long MoveNs = 1'000'000'000L / 64;
-
-int LineX(int sixteenth) { return 93 + 93 * sixteenth / 16; }
-
-}  // namespace
+using namespace FloorPlayhead;
 
 int main() {
   xcb_connection_t* const c = xcb_connect(nullptr, nullptr);
@@ -41,7 +34,7 @@ int main() {
   xcb_create_gc(c, black, picture, XCB_GC_FOREGROUND, foreground);
   const xcb_rectangle_t all{0, 0, Width, Height};
   xcb_poly_fill_rectangle(c, picture, white, 1, &all);
-  const xcb_rectangle_t timeLine{93, Height / 2, Width - 2 * 93, 1};
+  const xcb_rectangle_t timeLine{BeatWidth, Height / 2, Width - 2 * BeatWidth, 1};
   xcb_poly_fill_rectangle(c, picture, black, 1, &timeLine);
   xcb_map_window(c, window);
   xcb_copy_area(c, picture, window, white, 0, 0, 0, 0, Width, Height);
@@ -52,16 +45,16 @@ int main() {
   std::thread mover([&] {
     timespec at{};
     clock_gettime(CLOCK_MONOTONIC, &at);
-    for (int sixteenth = 0;; sixteenth = (sixteenth + 1) % 64) {
-      at.tv_nsec += MoveNs;
+    for (int sixteenth = 0;; sixteenth = (sixteenth + 1) % Sixteenths) {
+      at.tv_nsec += 1'000'000'000L / MovesPerSecond;
       if (at.tv_nsec >= 1'000'000'000L) {
         at.tv_nsec -= 1'000'000'000L;
         ++at.tv_sec;
       }
       clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
-      const int old = LineX(sixteenth) - 1;
-      xcb_copy_area(c, picture, window, white, static_cast<int16_t>(old), 0, static_cast<int16_t>(old), 0, 3, Height);
-      const xcb_rectangle_t line{static_cast<int16_t>(LineX((sixteenth + 1) % 64) - 1), 0, 3, Height};
+      const auto old = static_cast<int16_t>(LineLeft(sixteenth));
+      xcb_copy_area(c, picture, window, white, old, 0, old, 0, LineWidth, Height);
+      const xcb_rectangle_t line{static_cast<int16_t>(LineLeft((sixteenth + 1) % Sixteenths)), 0, LineWidth, Height};
       xcb_poly_fill_rectangle(c, window, black, 1, &line);
       xcb_flush(c);
     }
