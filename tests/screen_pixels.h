@@ -15,10 +15,12 @@
 inline void FlushRepaints() { QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest); }
 
 // The widget's pixels as its window shows them: the window's store, or the X server's
-// screen, after the queued repaints; so a strip painted wrong or left unpainted shows.
-// (QWidget::grab() would paint the whole widget anew.) In device pixels.
+// screen, after the queued repaints and what the widget queued to draw after them; so a
+// strip painted wrong or left unpainted shows. (QWidget::grab() would paint the whole widget
+// anew.) In device pixels.
 inline QImage Shown(QWidget* w) {
   FlushRepaints();
+  QCoreApplication::sendPostedEvents(w, QEvent::MetaCall);
   const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
   return w->screen()->grabWindow(w->window()->winId(), at.x(), at.y(), w->width(), w->height()).toImage();
 }

@@ -169,7 +169,10 @@ class MeasureOnScreen : public testing::Test {
   TPaintLog log;
 };
 
+// Where the view cannot draw the playhead onto the window itself (Qt's offscreen screen, a
+// scaled one, Wayland), Qt paints every move.
 TEST_F(MeasureOnScreen, APlayheadMoveRepaintsOnlyTheRectangleAroundItsOldAndNewStrips) {
+  if (view.DrawsPlayheadDirectly()) GTEST_SKIP() << "the playhead is drawn onto the window";
   const qint64 measure = view.Picture().cacheKey();
   view.ShowPlayhead(4, 8, Colors.fg);  // x = 114
   FlushRepaints();
@@ -200,11 +203,52 @@ TEST_F(MeasureOnScreen, APlayheadMoveRepaintsOnlyTheRectangleAroundItsOldAndNewS
 }
 
 TEST_F(MeasureOnScreen, APlayheadMoveIsPaintedWithinTheCallNotAfterAPostedEvent) {
+  if (view.DrawsPlayheadDirectly()) GTEST_SKIP() << "the playhead is drawn onto the window";
   // One wake of the event loop per frame: the tick itself paints.
   view.ShowPlayhead(4, 8, Colors.fg);
   ASSERT_EQ(log.regions.size(), 1u);
   EXPECT_EQ(log.regions[0], Strip(114));
   EXPECT_TRUE(SamePixels(Shown(&view), Before(8)));
+}
+
+// On an X11 screen (run by with_window_manager.sh) a move is two requests to the X server,
+// drawn within the call: Qt paints nothing, and the window shows the line at once.
+TEST_F(MeasureOnScreen, OnAnX11ScreenAMoveIsDrawnOntoTheWindowWithoutQtPainting) {
+  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "not on an X11 screen";
+  ASSERT_TRUE(view.DrawsPlayheadDirectly());
+  for (const std::int64_t s : {8, 9, 40, 63, 0}) {
+    SCOPED_TRACE(s);
+    view.ShowPlayhead(4, s, Colors.fg);
+    // Straight from the X server, with no event handled in between.
+    const QImage shown = view.screen()->grabWindow(view.winId(), 0, 0, W, H).toImage();
+    EXPECT_TRUE(SamePixels(shown, Before(s)));
+  }
+  view.HidePlayhead();
+  EXPECT_TRUE(SamePixels(Shown(&view), Before(std::nullopt)));
+  EXPECT_TRUE(log.regions.empty());
+  // A picture drawn anew is the one the next moves put back.
+  view.ShowMeasure(4, notes, 2, Colors);
+  FlushRepaints();
+  for (const std::int64_t s : {8, 12}) view.ShowPlayhead(4, s, Colors.fg);
+  QImage expected = PaintMeasure(W, H, 1.0, 4, notes, 2, Colors);
+  PaintPlayhead(expected, 4, 12, Colors.fg);
+  EXPECT_TRUE(SamePixels(Shown(&view), expected));
+}
+
+// Qt's own pixels shown over the view, by a repaint or when a window over it goes away, have
+// no playhead where it is drawn onto the window; it is drawn again after them.
+TEST_F(MeasureOnScreen, ThePlayheadOutlastsQtShowingItsPixelsOverIt) {
+  view.ShowPlayhead(4, 8, Colors.fg);
+  view.repaint();
+  EXPECT_TRUE(ShownSoon(&view, Before(8)));
+  // A pop-up over the view, then gone: the X server asks the window for those pixels again.
+  QWidget popup(nullptr, Qt::ToolTip);
+  popup.setGeometry(QRect(view.mapToGlobal(QPoint(60, 0)), QSize(120, H)));
+  popup.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
+  view.ShowPlayhead(4, 9, Colors.fg);
+  popup.hide();
+  EXPECT_TRUE(ShownSoon(&view, Before(9)));
 }
 
 TEST_F(MeasureOnScreen, AChangedMeasureIsDrawnAnewAndWhole) {

@@ -5,9 +5,12 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
+#include <utility>
 
 #include "pattern/uMeasureGeometry.h"
+#include "platform/uDirectLine.h"
 #include "platform/uWindowFrame.h"
 
 QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
@@ -80,6 +83,8 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
+TImage::~TImage() = default;
+
 void TImage::SetFocusColor(TColor color) {
   FFocusColor = color;
   if (hasFocus()) QWidget::update();
@@ -113,22 +118,76 @@ void TImage::HidePlayhead() { SetPlayhead(std::nullopt); }
 
 void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (playhead == FPlayhead) return;
+  const std::optional<TPlayhead> old = std::exchange(FPlayhead, playhead);
+  const bool onScreen = IsOnScreen(window()->windowHandle());
+  if (TDirectLine* line = DirectLine()) {
+    // Qt's pixels never hold the playhead then: a window shown again gets it drawn anew.
+    if (!onScreen) return;
+    const QPoint origin = mapTo(window(), QPoint(0, 0));
+    line->SetPicture(FPicture);
+    if (old) line->Restore(LineArea(old->x), origin);
+    if (playhead) line->Fill(LineArea(playhead->x), origin, ToQColor(playhead->color).rgb());
+    line->Flush();
+    return;
+  }
   // A hidden or minimised window ignores these, or keeps them until it is shown again; the
   // picture underneath is drawn already, so a tick only copies the strips from it.
   // One rectangle around both strips, not two: Qt paints a clip of two rectangles span by
   // span and hands the spans to its thread pool, which costs a tick several times more than
   // copying the few columns between them.
   QRect dirty;
-  if (FPlayhead) dirty = PlayheadStrip(FPlayhead->x, height());
+  if (old) dirty = PlayheadStrip(old->x, height());
   if (playhead) dirty = dirty.united(PlayheadStrip(playhead->x, height()));
-  FPlayhead = playhead;
   if (dirty.isEmpty()) return;
   // Painted now, within the tick, when the window is on screen: a posted update would wake
   // the event loop once more for every frame.
-  if (IsOnScreen(window()->windowHandle()))
+  if (onScreen)
     QWidget::repaint(dirty);
   else
     QWidget::update(dirty);
+}
+
+TDirectLine* TImage::DirectLine() {
+  const QWindow* const shown = window()->windowHandle();
+  // A picture for a scaled screen goes through Qt, which scales the playhead's strips too.
+  if (shown == nullptr || FPicture.isNull() || FPicture.devicePixelRatio() != 1.0) return nullptr;
+  if (FLine && FLine->DrawsOn(*shown)) return FLine.get();
+  // Asked once for each window as made: the answer costs round trips to the X server.
+  if (!FLine && FNoLineOn == shown->winId()) return nullptr;
+  FLine = TDirectLine::For(*shown);
+  FNoLineOn = FLine ? 0 : shown->winId();
+  // Its exposes show Qt's pixels, which have no playhead.
+  if (FLine) window()->windowHandle()->installEventFilter(this);
+  return FLine.get();
+}
+
+bool TImage::DrawsPlayheadDirectly() { return DirectLine() != nullptr; }
+
+QRect TImage::LineArea(int x) const {
+  const QRect strip = PlayheadStrip(x, height());
+  if (!hasFocus()) return strip;
+  const int m = FocusMarkWidth;
+  return strip & rect().adjusted(m, m, -m, -m);
+}
+
+void TImage::QueueRedrawLine() {
+  if (FRedrawQueued) return;
+  FRedrawQueued = true;
+  // After the event at hand: Qt shows its pixels when the paint or expose is done.
+  QMetaObject::invokeMethod(this, &TImage::RedrawLine, Qt::QueuedConnection);
+}
+
+void TImage::RedrawLine() {
+  FRedrawQueued = false;
+  TDirectLine* const line = DirectLine();
+  if (line == nullptr || !FPlayhead || !IsOnScreen(window()->windowHandle())) return;
+  line->Fill(LineArea(FPlayhead->x), mapTo(window(), QPoint(0, 0)), ToQColor(FPlayhead->color).rgb());
+  line->Flush();
+}
+
+bool TImage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && FPlayhead) QueueRedrawLine();
+  return QWidget::eventFilter(watched, event);
 }
 
 void TImage::paintEvent(QPaintEvent* event) {
@@ -136,10 +195,13 @@ void TImage::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(event->rect(), palette().window());
   p.drawImage(QPoint(0, 0), FPicture);
-  if (FPlayhead) {
+  const bool direct = DirectLine() != nullptr;
+  if (FPlayhead && !direct) {
     const QRect strip = PlayheadStrip(FPlayhead->x, height());
     if (event->rect().intersects(strip)) p.fillRect(strip, ToQColor(FPlayhead->color));
   }
+  // Drawn on the window once Qt has shown what is painted here.
+  if (FPlayhead && direct) QueueRedrawLine();
   // A picture drawn for another scale is sharp no more: the window moved to another screen,
   // or the screen's scale changed. Ask for it anew after this paint, once for each scale.
   const qreal dpr = devicePixelRatioF();

@@ -5,10 +5,13 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "pattern/uPattern.h"
 #include "platform/uColor.h"
+
+class TDirectLine;
 
 QColor ToQColor(TColor color);
 
@@ -42,6 +45,7 @@ class TImage : public QWidget {
   Q_OBJECT
  public:
   explicit TImage(QWidget* parent = nullptr);
+  ~TImage() override;
 
   // The measure alone: the playhead is drawn over it on the screen, never into it.
   const QImage& Picture() const { return FPicture; }
@@ -62,6 +66,10 @@ class TImage : public QWidget {
   // Width of the focus mark, drawn over the picture's edge and not into the picture.
   static constexpr int FocusMarkWidth = 2;
 
+  // On an X11 screen the playhead is drawn straight onto the window, and a move repaints
+  // nothing through Qt: true while it is.
+  bool DrawsPlayheadDirectly();
+
  signals:
   void MouseDown(Qt::MouseButton button, int x, int y);
   void MouseMove(int x, int y);
@@ -79,6 +87,7 @@ class TImage : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct TPlayhead {
@@ -87,6 +96,13 @@ class TImage : public QWidget {
     bool operator==(const TPlayhead&) const = default;
   };
   void SetPlayhead(std::optional<TPlayhead> playhead);
+  // The line on the window, where it can be drawn directly now; made at the first need.
+  TDirectLine* DirectLine();
+  // The playhead's pixels that the direct line covers: all the strip but the focus mark.
+  QRect LineArea(int x) const;
+  // Draws the playhead directly again, after Qt showed its own pixels over the view.
+  void RedrawLine();
+  void QueueRedrawLine();
 
   // What the picture shows, when ShowMeasure drew it.
   struct TMeasure {
@@ -103,4 +119,7 @@ class TImage : public QWidget {
   std::optional<TPlayhead> FPlayhead;
   TColor FFocusColor = DefaultAccentColor;
   qreal FRedrawAskedFor = 0;  // the scale a new picture was last asked for
+  std::unique_ptr<TDirectLine> FLine;
+  WId FNoLineOn = 0;  // the window made last on which no line can be drawn
+  bool FRedrawQueued = false;
 };
