@@ -120,7 +120,7 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (playhead == FPlayhead) return;
   const std::optional<TPlayhead> old = std::exchange(FPlayhead, playhead);
   const bool onScreen = IsOnScreen(window()->windowHandle());
-  if (TDirectLine* line = DirectLine()) {
+  if (TDirectLine* line = DirectLine(true)) {
     // Qt's pixels never hold the playhead then: a window shown again gets it drawn anew.
     if (!onScreen) return;
     const QPoint origin = mapTo(window(), QPoint(0, 0));
@@ -147,13 +147,14 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
     QWidget::update(dirty);
 }
 
-TDirectLine* TImage::DirectLine() {
+TDirectLine* TImage::DirectLine(bool make) {
   const QWindow* const shown = window()->windowHandle();
   // A picture for a scaled screen goes through Qt, which scales the playhead's strips too.
   if (shown == nullptr || FPicture.isNull() || FPicture.devicePixelRatio() != 1.0) return nullptr;
   if (FLine && FLine->DrawsOn(*shown)) return FLine.get();
-  // Asked once for each window as made: the answer costs round trips to the X server.
-  if (!FLine && FNoLineOn == shown->winId()) return nullptr;
+  // Made at the first move, not with the first frame, and asked once for each window as
+  // made: the answer costs round trips to the X server.
+  if (!make || (!FLine && FNoLineOn == shown->winId())) return nullptr;
   FLine = TDirectLine::For(*shown);
   FNoLineOn = FLine ? 0 : shown->winId();
   // Its exposes show Qt's pixels, which have no playhead.
@@ -161,7 +162,7 @@ TDirectLine* TImage::DirectLine() {
   return FLine.get();
 }
 
-bool TImage::DrawsPlayheadDirectly() { return DirectLine() != nullptr; }
+bool TImage::DrawsPlayheadDirectly() { return DirectLine(true) != nullptr; }
 
 QRect TImage::LineArea(int x) const {
   const QRect strip = PlayheadStrip(x, height());
@@ -179,7 +180,7 @@ void TImage::QueueRedrawLine() {
 
 void TImage::RedrawLine() {
   FRedrawQueued = false;
-  TDirectLine* const line = DirectLine();
+  TDirectLine* const line = DirectLine(false);
   if (line == nullptr || !FPlayhead || !IsOnScreen(window()->windowHandle())) return;
   line->Fill(LineArea(FPlayhead->x), mapTo(window(), QPoint(0, 0)), ToQColor(FPlayhead->color).rgb());
   line->Flush();
@@ -195,7 +196,7 @@ void TImage::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(event->rect(), palette().window());
   p.drawImage(QPoint(0, 0), FPicture);
-  const bool direct = DirectLine() != nullptr;
+  const bool direct = DirectLine(false) != nullptr;
   if (FPlayhead && !direct) {
     const QRect strip = PlayheadStrip(FPlayhead->x, height());
     if (event->rect().intersects(strip)) p.fillRect(strip, ToQColor(FPlayhead->color));

@@ -96,8 +96,8 @@ class TImage : public QWidget {
     bool operator==(const TPlayhead&) const = default;
   };
   void SetPlayhead(std::optional<TPlayhead> playhead);
-  // The line on the window, where it can be drawn directly now; made at the first need.
-  TDirectLine* DirectLine();
+  // The line on the window, where it can be drawn directly now; made only when `make`.
+  TDirectLine* DirectLine(bool make);
   // The playhead's pixels that the direct line covers: all the strip but the focus mark.
   QRect LineArea(int x) const;
   // Draws the playhead directly again, after Qt showed its own pixels over the view.
