@@ -4,9 +4,11 @@
 // bench/qt_floor.sh starts both in turns; what TAKTOLA needs beyond this is what its own
 // code costs.
 //
-// With --playhead it is also the floor under the playhead's cost: the playhead of
-// bench/floor_playhead.h, each move painted as TAKTOLA paints it, one rectangle over the old and the new line repainted from the kept
-// picture. With --wake the timer fires as often and paints nothing.
+// With --playhead it moves the playhead of bench/floor_playhead.h through Qt's painting, as
+// TAKTOLA does where it cannot draw onto the window (offscreen, Wayland, scaled screens): one
+// rectangle over the old and the new line repainted from the kept picture. On X11 TAKTOLA
+// draws the line onto the window itself, as bench/x_floor does. With --wake the timer fires
+// as often and paints nothing.
 #include <QApplication>
 #include <QComboBox>
 #include <QDBusConnection>
