@@ -1,35 +1,20 @@
 #include "platform/uDirectLine.h"
 
-#include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
-#include <cstdlib>
 
 #if TAKTOLA_HAVE_XCB
-#include <xcb/xcb.h>
+#include "platform/uXcb.h"
 
 namespace {
-
-template <typename T>
-using TReply = std::unique_ptr<T, decltype(&std::free)>;
-
-template <typename T>
-TReply<T> Reply(T* reply) {
-  return TReply<T>(reply, &std::free);
-}
-
-xcb_connection_t* Connection() {
-  const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
 
 // The window's pixels are 32 bits, least significant byte first, red, green and blue in the
 // low three bytes: QImage::Format_RGB32 as it lies in memory, and a colour's QRgb.
 bool TakesRgb32(xcb_connection_t* c, xcb_window_t window, std::uint8_t& depth) {
   const xcb_setup_t* setup = xcb_get_setup(c);
   if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
-  const auto geometry = Reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
-  const auto attributes = Reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+  const auto geometry = XcbReply(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  const auto attributes = XcbReply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
   if (!geometry || !attributes) return false;
   depth = geometry->depth;
   bool format = false;
@@ -59,7 +44,7 @@ struct TDirectLine::TState {
 };
 
 std::unique_ptr<TDirectLine> TDirectLine::For(const QWindow& window) {
-  xcb_connection_t* c = Connection();
+  xcb_connection_t* c = XcbConnection();
   if (c == nullptr || window.handle() == nullptr || window.devicePixelRatio() != 1.0) return nullptr;
   auto s = std::make_unique<TState>();
   s->c = c;
@@ -77,7 +62,7 @@ TDirectLine::TDirectLine(std::unique_ptr<TState> state) : S(std::move(state)) {}
 
 TDirectLine::~TDirectLine() {
   // The connection ends with the application, and all it made with it.
-  if (Connection() != S->c) return;
+  if (XcbConnection() != S->c) return;
   if (S->picture != 0) xcb_free_pixmap(S->c, S->picture);
   xcb_free_gc(S->c, S->gc);
   xcb_flush(S->c);

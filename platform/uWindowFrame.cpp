@@ -6,28 +6,24 @@
 #include <memory>
 
 #if TAKTOLA_HAVE_XCB
-#include <xcb/xcb.h>
+#include "platform/uXcb.h"
 #endif
 
 std::optional<QMargins> ReportedFrame(const QWindow& window) {
 #if TAKTOLA_HAVE_XCB
-  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr || x11->connection() == nullptr) return std::nullopt;
-  xcb_connection_t* connection = x11->connection();
-  const auto release = [](void* reply) { std::free(reply); };
+  xcb_connection_t* const connection = XcbConnection();
+  if (connection == nullptr) return std::nullopt;
   static const xcb_atom_t extents = [&] {
     constexpr char Name[] = "_NET_FRAME_EXTENTS";
-    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(release)> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof Name - 1, Name), nullptr), release);
+    const auto reply =
+        XcbReply(xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof Name - 1, Name), nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
   }();
   if (extents == XCB_ATOM_NONE) return std::nullopt;
-  const std::unique_ptr<xcb_get_property_reply_t, decltype(release)> reply(
-      xcb_get_property_reply(connection,
-                             xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.winId()), extents,
-                                              XCB_ATOM_CARDINAL, 0, 4),
-                             nullptr),
-      release);
+  const auto reply = XcbReply(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.winId()), extents, XCB_ATOM_CARDINAL, 0, 4),
+      nullptr));
   if (!reply || reply->type != XCB_ATOM_CARDINAL || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16)
     return std::nullopt;
   // left, right, top, bottom, in device pixels
