@@ -45,7 +45,7 @@ struct TDirectLine::TState {
 
 std::unique_ptr<TDirectLine> TDirectLine::For(const QWindow& window) {
   xcb_connection_t* c = XcbConnection();
-  if (c == nullptr || window.handle() == nullptr || window.devicePixelRatio() != 1.0) return nullptr;
+  if (c == nullptr || window.handle() == nullptr) return nullptr;
   auto s = std::make_unique<TState>();
   s->c = c;
   s->window = static_cast<xcb_window_t>(window.winId());
@@ -69,12 +69,11 @@ TDirectLine::~TDirectLine() {
 }
 
 bool TDirectLine::DrawsOn(const QWindow& window) const {
-  return window.handle() != nullptr && static_cast<xcb_window_t>(window.winId()) == S->window &&
-         window.devicePixelRatio() == 1.0;
+  return window.handle() != nullptr && static_cast<xcb_window_t>(window.winId()) == S->window;
 }
 
 void TDirectLine::SetPicture(const QImage& picture) {
-  if (picture.cacheKey() == S->pictureKey && picture.size() == S->pictureSize) return;
+  if (picture.cacheKey() == S->pictureKey) return;
   const QImage rgb32 = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
   if (S->picture == 0 || S->pictureSize != rgb32.size()) {
     if (S->picture != 0) xcb_free_pixmap(S->c, S->picture);

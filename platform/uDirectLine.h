@@ -18,8 +18,9 @@ class QWindow;
 
 class TDirectLine {
  public:
-  // None where it cannot draw: not on X11, a window not made yet, a scaled window, a screen
-  // whose pixels are not 32-bit xRGB in the byte order of Qt's images.
+  // None where it cannot draw: not on X11, a window not made yet, a screen whose pixels are
+  // not 32-bit xRGB in the byte order of Qt's images. It draws in the window's device pixels,
+  // which are Qt's logical ones only on an unscaled window: the caller keeps to those.
   static std::unique_ptr<TDirectLine> For(const QWindow& window);
   ~TDirectLine();
   TDirectLine(const TDirectLine&) = delete;

@@ -123,11 +123,9 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
   if (TDirectLine* line = DirectLine(true)) {
     // Qt's pixels never hold the playhead then: a window shown again gets it drawn anew.
     if (!onScreen) return;
-    const QPoint origin = mapTo(window(), QPoint(0, 0));
     line->SetPicture(FPicture);
-    if (old) line->Restore(LineArea(old->x), origin);
-    if (playhead) line->Fill(LineArea(playhead->x), origin, ToQColor(playhead->color).rgb());
-    line->Flush();
+    if (old) line->Restore(LineArea(old->x), mapTo(window(), QPoint(0, 0)));
+    DrawLine(*line);
     return;
   }
   // A hidden or minimised window ignores these, or keeps them until it is shown again; the
@@ -149,8 +147,10 @@ void TImage::SetPlayhead(std::optional<TPlayhead> playhead) {
 
 TDirectLine* TImage::DirectLine(bool make) {
   const QWindow* const shown = window()->windowHandle();
-  // A picture for a scaled screen goes through Qt, which scales the playhead's strips too.
-  if (shown == nullptr || FPicture.isNull() || FPicture.devicePixelRatio() != 1.0) return nullptr;
+  // A scaled window, or a picture for one, goes through Qt, which scales the playhead's
+  // strips too; the line is kept for when the window is unscaled again.
+  if (shown == nullptr || shown->devicePixelRatio() != 1.0 || FPicture.isNull() || FPicture.devicePixelRatio() != 1.0)
+    return nullptr;
   if (FLine && FLine->DrawsOn(*shown)) return FLine.get();
   // Made at the first move, not with the first frame, and asked once for each window as
   // made: the answer costs round trips to the X server.
@@ -181,9 +181,12 @@ void TImage::QueueRedrawLine() {
 void TImage::RedrawLine() {
   FRedrawQueued = false;
   TDirectLine* const line = DirectLine(false);
-  if (line == nullptr || !FPlayhead || !IsOnScreen(window()->windowHandle())) return;
-  line->Fill(LineArea(FPlayhead->x), mapTo(window(), QPoint(0, 0)), ToQColor(FPlayhead->color).rgb());
-  line->Flush();
+  if (line != nullptr && IsOnScreen(window()->windowHandle())) DrawLine(*line);
+}
+
+void TImage::DrawLine(TDirectLine& line) {
+  if (FPlayhead) line.Fill(LineArea(FPlayhead->x), mapTo(window(), QPoint(0, 0)), ToQColor(FPlayhead->color).rgb());
+  line.Flush();
 }
 
 bool TImage::eventFilter(QObject* watched, QEvent* event) {
@@ -196,13 +199,14 @@ void TImage::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   if (FPicture.deviceIndependentSize().toSize() != size()) p.fillRect(event->rect(), palette().window());
   p.drawImage(QPoint(0, 0), FPicture);
-  const bool direct = DirectLine(false) != nullptr;
-  if (FPlayhead && !direct) {
+  if (FPlayhead) {
     const QRect strip = PlayheadStrip(FPlayhead->x, height());
-    if (event->rect().intersects(strip)) p.fillRect(strip, ToQColor(FPlayhead->color));
+    // Drawn onto the window once Qt has shown what is painted here.
+    if (DirectLine(false) != nullptr)
+      QueueRedrawLine();
+    else if (event->rect().intersects(strip))
+      p.fillRect(strip, ToQColor(FPlayhead->color));
   }
-  // Drawn on the window once Qt has shown what is painted here.
-  if (FPlayhead && direct) QueueRedrawLine();
   // A picture drawn for another scale is sharp no more: the window moved to another screen,
   // or the screen's scale changed. Ask for it anew after this paint, once for each scale.
   const qreal dpr = devicePixelRatioF();

@@ -100,6 +100,8 @@ class TImage : public QWidget {
   TDirectLine* DirectLine(bool make);
   // The playhead's pixels that the direct line covers: all the strip but the focus mark.
   QRect LineArea(int x) const;
+  // Fills the playhead's line, if one is shown, and sends what was drawn.
+  void DrawLine(TDirectLine& line);
   // Draws the playhead directly again, after Qt showed its own pixels over the view.
   void RedrawLine();
   void QueueRedrawLine();
