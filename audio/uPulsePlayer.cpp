@@ -311,19 +311,16 @@ bool TPulseLoopPlayer::StopWav() {
   return true;
 }
 
-void TPulseLoopPlayer::FreeWrittenOut() {
-  // The loop before the last hand-over is wanted only up to that loop's start: once the
-  // timeline has passed it, an edit leaves one loop in memory, not two, until the next.
-  std::unique_ptr<TLoop> done;
-  {
-    TLocked lock(FMainloop);
-    if (FPrevious && TimelineWritten() >= FLoopStart) done = std::move(FPrevious);
-  }
-}  // freed here, with no lock held
-
 bool TPulseLoopPlayer::CheckDevice() {
   if (!FPlaying) return FStream != nullptr;
-  FreeWrittenOut();
+  // The loop before the last hand-over is wanted only up to that loop's start: once the
+  // timeline has passed it, an edit leaves one loop in memory, not two, until the next.
+  // Only this thread hands loops over, so the lock is taken only when one may go.
+  std::unique_ptr<TLoop> done;  // freed on return, with no lock held
+  if (FPrevious) {
+    TLocked lock(FMainloop);
+    if (TimelineWritten() >= FLoopStart) done = std::move(FPrevious);
+  }
   if (Lost()) {
     // The server went away: the clock carries on, and a server that comes back is found.
     {

@@ -14,10 +14,11 @@
 //
 // Threads. The caller's thread (the GUI thread) calls every public function. libpulse's
 // mainloop thread runs the write callback, with the mainloop's lock held. The fields marked
-// "shared" are used by the callback, and by the caller's thread only under that lock, which
+// "shared" are used by the callback, and by the caller's thread under that lock, which
 // the caller holds to read the clock, to swap pointers and to write the queue over (a copy
-// of at most the queue; the server plays from its queue meanwhile). Loops are decoded,
-// allocated and freed with no lock held.
+// of at most the queue; the server plays from its queue meanwhile); the callback only reads
+// the loops' pointers, so the caller may read them without it. Loops are decoded, allocated
+// and freed with no lock held.
 #pragma once
 
 #include <chrono>
@@ -75,8 +76,6 @@ class TPulseLoopPlayer final : public TSoundOutput {
   void CloseStream();
   bool Lost();
   bool TryOpen();
-  // Frees the loop before the last hand-over once it is written out.
-  void FreeWrittenOut();
   // With the lock held: the timeline's sample up to which the sound is decided.
   std::uint64_t TimelineWritten() const;
   // Starts a stream opened corked; writes the queue over from a new loop's start on. With

@@ -33,10 +33,10 @@ void TTransport::MakeWav(const TWav4416MI& samples, std::uint32_t offset) {
   FMemoryStream.position = 0;
 }
 
-std::int64_t TTransport::HeardSixteenth(std::int32_t tpCount, std::int32_t tsCount) {
-  return PlayheadSixteenth(FOutput.TimeGetTime(), FTimeStart, FWavOffset, tpCount, tsCount, FOutput.OutputLatencyMs());
-}
-
-std::uint32_t TTransport::MsToNextSixteenth(std::int32_t tpCount) {
-  return ::MsToNextSixteenth(FOutput.TimeGetTime(), FTimeStart, FWavOffset, tpCount, FOutput.OutputLatencyMs());
+TTransport::THeard TTransport::Heard(std::int32_t tpCount, std::int32_t tsCount) {
+  // Read once for both: a sound server's clock costs a lock and an interpolation.
+  const std::uint32_t now = FOutput.TimeGetTime();
+  const double latencyMs = FOutput.OutputLatencyMs();
+  return {PlayheadSixteenth(now, FTimeStart, FWavOffset, tpCount, tsCount, latencyMs),
+          MsToNextSixteenth(now, FTimeStart, FWavOffset, tpCount, latencyMs)};
 }

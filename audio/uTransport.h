@@ -27,10 +27,13 @@ class TTransport {
   // Forgets the loop, as before the first Start: after a start or restart that failed.
   void Forget();
 
-  // The sixteenth of the measure being heard now, 0 .. 16 * tsCount - 1.
-  std::int64_t HeardSixteenth(std::int32_t tpCount, std::int32_t tsCount);
-  // Milliseconds until the sixteenth being heard changes, at least 1.
-  std::uint32_t MsToNextSixteenth(std::int32_t tpCount);
+  // Where the sound is now, from one reading of its clock: the sixteenth of the measure being
+  // heard, 0 .. 16 * tsCount - 1, and the milliseconds until it changes, at least 1.
+  struct THeard {
+    std::int64_t sixteenth;
+    std::uint32_t msToNext;
+  };
+  THeard Heard(std::int32_t tpCount, std::int32_t tsCount);
 
   // The measure's length in samples; the sample of the measure with which the loop now
   // playing begins; the clock's millisecond at which it began; its WAV image.

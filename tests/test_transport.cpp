@@ -46,7 +46,7 @@ TEST_F(Transport, StartPlaysFromTheFirstSampleStampedWithTheStartItRead) {
   EXPECT_EQ(sound.loops[0], Ramp(4, 120));
   EXPECT_EQ(sound.starts, std::vector<std::uint32_t>{5000});
   sound.now += 1000;
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 32);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 32);
 }
 
 // 4/4 at 120, the tempo changed to 60 after 1500 ms and a note moved 250 ms later.
@@ -58,11 +58,11 @@ TEST_F(Transport, RestartsKeepThePhase) {
   EXPECT_EQ(transport.WavLength(), 176400u);
   EXPECT_EQ(transport.WavOffset(), 132300u);
   EXPECT_EQ(sound.loops.back(), Rotated(Ramp(4, 60), 132300));
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 48);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 48);
   sound.now += 250;
   transport.Restart(Build());
   EXPECT_EQ(transport.WavOffset(), 143325u);
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 52);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 52);
   EXPECT_EQ(sound.starts.back(), sound.now);
 }
 
@@ -73,7 +73,7 @@ TEST_F(Transport, ATimeSignatureChangeKeepsTheFractionOfTheMeasure) {
   transport.Restart(Build());
   EXPECT_EQ(transport.WavLength(), 132300u);
   EXPECT_EQ(transport.WavOffset(), 66150u);
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 48);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 48);
 }
 
 // A pattern picked while playing: another tempo and time signature at once, and its measure
@@ -88,7 +88,7 @@ TEST_F(Transport, APatternPickedWhilePlaying) {
   EXPECT_EQ(transport.WavOffset(), RestartOffset(0, ElapsedSamples(1750, 0), 88200, length));
   EXPECT_EQ(transport.WavOffset(), static_cast<std::uint32_t>(0.875 * length));
   EXPECT_EQ(sound.loops.back(), Rotated(Ramp(3, 90), transport.WavOffset()));
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 42);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 42);
 }
 
 TEST_F(Transport, StartWhilePlayingAndStop) {
@@ -98,7 +98,7 @@ TEST_F(Transport, StartWhilePlayingAndStop) {
   sound.now += 300;
   transport.Start(Build());
   EXPECT_EQ(transport.WavOffset(), 0u);
-  EXPECT_EQ(transport.HeardSixteenth(tp, ts), 0);
+  EXPECT_EQ(transport.Heard(tp, ts).sixteenth, 0);
   transport.Stop();
   EXPECT_FALSE(sound.playing);
   transport.Forget();

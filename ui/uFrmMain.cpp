@@ -599,14 +599,16 @@ void TFrmMain::RestartIfPlaying() {
   });
 }
 
-void TFrmMain::ScheduleTick() {
+void TFrmMain::ScheduleTick(std::optional<std::uint32_t> msToNext) {
   // The next tick when the sixteenth heard changes, as the sound's clock says; a running
   // timer starts its interval anew. Off the screen (hidden, minimised) there is no playhead
   // to move: a program still hands its measures over in time, and the device is looked after.
   if (!IsOnScreen(windowHandle()))
     Timer1->setInterval(Run.Active() ? MaxPollMs : OffScreenTickMs);
+  else if (Run.Active())
+    Timer1->setInterval(ProgramTickMs());
   else
-    Timer1->setInterval(Run.Active() ? ProgramTickMs() : static_cast<int>(Transport.MsToNextSixteenth(TPCount)));
+    Timer1->setInterval(static_cast<int>(msToNext ? *msToNext : Transport.Heard(TPCount, TSCount).msToNext));
 }
 
 void TFrmMain::CatchUpOnScreen() {
@@ -647,11 +649,13 @@ void TFrmMain::Timer1Timer() {
       return;
     }
     ShowProgramHeard();
-  } else {
-    DrawMeasure();
-    Image1->ShowPlayhead(TSCount, Transport.HeardSixteenth(TPCount, TSCount), FGColor);
+    ScheduleTick();
+    return;
   }
-  ScheduleTick();
+  DrawMeasure();
+  const TTransport::THeard heard = Transport.Heard(TPCount, TSCount);
+  Image1->ShowPlayhead(TSCount, heard.sixteenth, FGColor);
+  ScheduleTick(heard.msToNext);
 }
 
 // ---- Appearance ---------------------------------------------------------------------------

@@ -174,8 +174,9 @@ class TFrmMain : public QWidget {
   void nbTempoChange();
   void Timer1Timer();
   void RestartIfPlaying();
-  // Times the next tick of Timer1 for the moment the sixteenth heard changes.
-  void ScheduleTick();
+  // Times the next tick of Timer1 for the moment the sixteenth heard changes; msToNext is
+  // that wait when the tick has read the clock already.
+  void ScheduleTick(std::optional<std::uint32_t> msToNext = std::nullopt);
   void CatchUpOnScreen();
   // The longest wait between two polls of a program: well within the time a measure leaves
   // to hand the next one over. The tick off the screen for a pattern, which then only looks
